@@ -1,8 +1,21 @@
 // The 16-step sequencer that plays the voice: tempo, transposition, and a note and a gate per step.
 // (Interface agreed between the layers; the sequencer fills in the private state.)
+//
+// Threads: SetParam, Play, Stop and LoadParams may be called from any thread while another
+// renders. They store what the caller reads back at once (GetParam, IsActive) and queue the
+// change; Render replays the queue in call order before it plays anything, so a host that makes
+// its calls and then renders on one thread gets exactly the immediate result, and the step
+// counters are only ever touched by the rendering thread: it always sees a step length of at least
+// 1 and a step within 0 to 15. The voice's calls made from Render go through the voice's own queue
+// and take effect at the start of the voice Render that follows them.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
+#include "engine/event_queue.h"
 #include "engine/sound_module.h"
+#include "sequencer/riff_params.h"
 
 class CSynthVoice;
 
@@ -22,6 +35,46 @@ class CRiffPlayer : public CSoundModule {
   void Play();
   void Stop();
   void Attach(CSynthVoice* voice);
+
+  // The rendering side's state, for tests and single-threaded hosts: read it only from the thread
+  // that renders. Render (frames, 0) brings it up to date with every call made before.
+  bool IsPlaying() const { return playing; }
+  std::uint32_t GetSamplesLeft() const { return samplesLeft; }
+  std::uint32_t GetSamplesPerStep() const { return samplesPerStep; }
+  int GetStep() const { return step; }
+
+  // The pitch of a note number, clamped to 1 .. 96; note 36 is 440 Hz.
+  static float NoteFrequency(int note);
+
+ private:
+  enum EventKind : std::uint8_t { kSetParamEvent, kPlayEvent, kStopEvent };
+  struct Event {
+    EventKind kind;
+    std::uint8_t index;
+    ParamValue value;
+  };
+  static constexpr std::uint32_t kQueueCapacity = 1024;
+
+  void Post(const Event& event);
+  void ApplyPending();
+  void ApplyParam(int index, ParamValue value);
+  void ApplyStop();
+  void TriggerStep(CSynthVoice* target);
+
+  std::atomic<ParamValue> params[kParamCount];
+  bool playing = false;
+  std::uint32_t samplesLeft = 0;
+  std::uint32_t samplesPerStep = 1;
+  std::int32_t step = 0;
+  std::atomic<CSynthVoice*> voice{nullptr};
+
+  // The parameter values as the rendering side has applied them so far.
+  ParamValue applied[kParamCount] = {};
+  CEventQueue<Event, kQueueCapacity> events;
+  std::atomic<bool> playRequested{false};
+  // A full queue loses the call; the rendering side then catches up from the stored values.
+  std::atomic<bool> overflowed{false};
+  std::atomic<bool> lostStop{false};
 };
 
 // Created by the synth panel's start-up (or a host such as the offline renderer); never deleted.

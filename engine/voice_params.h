@@ -1,0 +1,95 @@
+// The voice's parameter registry. Every index is numbered explicitly because it is also the value's
+// position in a preset file: an index never moves. kVoiceParams holds each parameter's name, the
+// range the synth panel allows and the default that Init applies.
+#pragma once
+
+#include "engine/param_info.h"
+
+enum VoiceParam : int {
+  kMasterVolume = 0,
+  kOscAPulse = 1,
+  kOscAWave = 2,
+  kOscBPulse = 3,
+  kOscBWave = 4,
+  kOscBTune = 5,
+  kOscBFine = 6,
+  kOscSync = 7,
+  kOscMix = 8,
+  kSubWave = 9,
+  kSubLevel = 10,
+  kAmpAttack = 11,
+  kAmpDecay = 12,
+  kAmpSustain = 13,
+  kAmpLevel = 14,
+  kAmpRelease = 15,
+  kFltAttack = 16,
+  kFltDecay = 17,
+  kFltSustain = 18,
+  kFltLevel = 19,
+  kFltRelease = 20,
+  kFltEnvAmount = 21,
+  kFilterType = 22,
+  kCutoff = 23,
+  kLfo1Pulse = 24,
+  kLfo1Wave = 25,
+  kLfo1Targets = 26,
+  kLfo1Rate = 27,
+  kLfo1Amount = 28,
+  kLfo2Pulse = 29,
+  kLfo2Wave = 30,
+  kLfo2Targets = 31,
+  kLfo2Rate = 32,
+  kLfo2Amount = 33,
+  kDistAmount = 34,
+  kDelayTime = 35,
+  kDelayFeedback = 36,
+  kVoiceParamCount = 37
+};
+
+// Bits of the two LFO target masks (kLfo1Targets, kLfo2Targets).
+enum LfoTarget : int {
+  kTargetDetune = 1,
+  kTargetPulse = 2,
+  kTargetVolume = 4,
+  kTargetCutoff = 8,  // saved and shown, but modulates nothing
+};
+
+inline constexpr ParamInfo kVoiceParams[kVoiceParamCount] = {
+    {"MasterVolume", 0, 100, 100},
+    {"OscAPulse", 0, 100, 50},
+    {"OscAWave", 0, 3, 1},
+    {"OscBPulse", 0, 100, 50},
+    {"OscBWave", 0, 3, 2},
+    {"OscBTune", -48, 48, 0},
+    {"OscBFine", -100, 100, 0},
+    {"OscSync", 0, 1, 0},
+    {"OscMix", -100, 100, 0},
+    {"SubWave", 0, 3, 1},
+    {"SubLevel", 0, 100, 0},
+    {"AmpAttack", 1, 500, 5},
+    {"AmpDecay", 1, 500, 1},
+    {"AmpSustain", 0, 1000, 200},
+    {"AmpLevel", 0, 100, 80},
+    {"AmpRelease", 0, 1000, 300},
+    {"FltAttack", 1, 500, 1},
+    {"FltDecay", 1, 500, 1},
+    {"FltSustain", 0, 1000, 20},
+    {"FltLevel", 0, 100, 80},
+    {"FltRelease", 0, 1000, 20},
+    {"FltEnvAmount", -128, 127, 0},
+    {"FilterType", 0, 3, 0},
+    {"Cutoff", 1, 255, 127},
+    {"Lfo1Pulse", 0, 100, 50},
+    {"Lfo1Wave", 0, 3, 2},
+    {"Lfo1Targets", 0, 15, 0},
+    {"Lfo1Rate", 0, 255, 128},
+    {"Lfo1Amount", 0, 100, 100},
+    {"Lfo2Pulse", 0, 100, 50},
+    {"Lfo2Wave", 0, 3, 2},
+    {"Lfo2Targets", 0, 15, 0},
+    {"Lfo2Rate", 0, 255, 128},
+    {"Lfo2Amount", 0, 100, 100},
+    {"DistAmount", 0, 100, 0},
+    {"DelayTime", 0, 1000, 0},
+    {"DelayFeedback", 0, 100, 0},
+};

@@ -1,0 +1,144 @@
+// The riff player: tempo, step triggering, and rendering the voice in stretches cut at step
+// boundaries, so that a step's note starts on its exact frame, also in the middle of a block.
+#include "sequencer/riff_player.h"
+
+#include <cmath>
+
+#include "engine/synth_voice.h"
+
+CRiffPlayer* g_riffPlayer = nullptr;
+
+static_assert(CRiffPlayer::kParamCount == kRiffParamCount);
+
+CRiffPlayer::CRiffPlayer() {
+  for (auto& p : params) p.store(0, std::memory_order_relaxed);
+}
+
+void CRiffPlayer::Init() {
+  events.Init();
+  overflowed.store(false, std::memory_order_relaxed);
+  lostStop.store(false, std::memory_order_relaxed);
+  voice.store(nullptr, std::memory_order_relaxed);
+  playing = false;
+  samplesLeft = 0;
+  samplesPerStep = 1;
+  step = 0;
+  for (int i = 0; i < kParamCount; ++i) {
+    params[i].store(kRiffParams[i].defaultValue, std::memory_order_relaxed);
+    ApplyParam(i, kRiffParams[i].defaultValue);
+  }
+  playRequested.store(false, std::memory_order_relaxed);
+  ApplyStop();
+}
+
+bool CRiffPlayer::IsActive() { return playRequested.load(std::memory_order_relaxed); }
+
+int CRiffPlayer::GetParamCount() { return kParamCount; }
+
+ParamValue CRiffPlayer::GetParam(int index) {
+  if (index < 0 || index >= kParamCount) return 0;
+  return params[index].load(std::memory_order_relaxed);
+}
+
+void CRiffPlayer::SetParam(int index, ParamValue value) {
+  if (index < 0 || index >= kParamCount) return;
+  params[index].store(value, std::memory_order_relaxed);
+  Post({kSetParamEvent, static_cast<std::uint8_t>(index), value});
+}
+
+void CRiffPlayer::Play() {
+  playRequested.store(true, std::memory_order_relaxed);
+  Post({kPlayEvent, 0, 0});
+}
+
+void CRiffPlayer::Stop() {
+  playRequested.store(false, std::memory_order_relaxed);
+  Post({kStopEvent, 0, 0});
+}
+
+void CRiffPlayer::Attach(CSynthVoice* target) { voice.store(target, std::memory_order_release); }
+
+void CRiffPlayer::Post(const Event& event) {
+  if (events.Push(event)) return;
+  if (event.kind == kStopEvent) lostStop.store(true, std::memory_order_relaxed);
+  overflowed.store(true, std::memory_order_release);
+}
+
+void CRiffPlayer::ApplyPending() {
+  // Bounded: a thread that keeps posting cannot hold the rendering thread here.
+  Event event;
+  for (std::uint32_t i = 0; i < kQueueCapacity && events.Pop(event); ++i) {
+    switch (event.kind) {
+      case kSetParamEvent:
+        ApplyParam(event.index, event.value);
+        break;
+      case kPlayEvent:
+        playing = true;
+        break;
+      case kStopEvent:
+        ApplyStop();
+        break;
+    }
+  }
+  if (overflowed.load(std::memory_order_relaxed) && overflowed.exchange(false, std::memory_order_acquire)) {
+    // Calls lost to a full queue: catch up from the latest stored values and play state.
+    for (int i = 0; i < kParamCount; ++i) ApplyParam(i, params[i].load(std::memory_order_relaxed));
+    if (lostStop.exchange(false, std::memory_order_relaxed)) ApplyStop();
+    playing = playRequested.load(std::memory_order_relaxed);
+  }
+}
+
+void CRiffPlayer::ApplyParam(int index, ParamValue value) {
+  applied[index] = value;
+  if (index != kBpm) return;
+  // A tempo of 0 or below can only come from a file; it plays as the slowest tempo, 1.
+  const int bpm = value < 1 ? 1 : value;
+  // 2646000 = 44100 * 60: one step is a sixteenth note.
+  samplesPerStep = static_cast<std::uint32_t>(2646000 / (bpm * 4));
+  if (samplesLeft >= samplesPerStep) samplesLeft = 0;
+}
+
+void CRiffPlayer::ApplyStop() {
+  playing = false;
+  step = 0;
+  samplesLeft = 0;
+}
+
+float CRiffPlayer::NoteFrequency(int note) {
+  const int n = note < 1 ? 1 : (note > 96 ? 96 : note);
+  // 1/12 rounded to single precision.
+  return static_cast<float>(440.0 * std::pow(2.0, (n - 36) * static_cast<double>(0.083333336f)));
+}
+
+void CRiffPlayer::TriggerStep(CSynthVoice* target) {
+  if (target != nullptr && applied[kStepGate0 + step] != 0) {
+    target->SetFrequency(NoteFrequency(applied[kStepNote0 + step] + applied[kTranspose]));
+    target->NoteOn();
+  }
+  step = step + 1 == kRiffSteps ? 0 : step + 1;
+  samplesLeft = samplesPerStep;
+}
+
+StereoFrame* CRiffPlayer::Render(StereoFrame* frames, int count) {
+  ApplyPending();
+  CSynthVoice* target = voice.load(std::memory_order_acquire);
+  if (!playing) {
+    if (target != nullptr) target->Render(frames, count);
+    return count > 0 ? frames + count : frames;
+  }
+  while (count > 0) {
+    if (samplesLeft == 0) TriggerStep(target);
+    std::uint32_t len;
+    if (samplesLeft < static_cast<std::uint32_t>(count)) {
+      len = samplesLeft;
+      samplesLeft = 0;
+    } else {
+      len = static_cast<std::uint32_t>(count);
+      samplesLeft -= len;
+    }
+    if (target != nullptr) target->Render(frames, static_cast<int>(len));
+    count -= static_cast<int>(len);
+    frames += len;
+  }
+  return frames;
+}
