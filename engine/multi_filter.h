@@ -19,6 +19,10 @@ class CMultiFilter {
   void Init();
   void SetDamping(float q);
   void Process(StereoFrame* frames, int count);
+  // Process, with the input of frame i taken from source(i) instead of the frame's left half.
+  // The voice feeds its oscillators straight in, so mixing one frame overlaps filtering another.
+  template <typename Source>
+  void ProcessFrom(StereoFrame* frames, int count, Source&& source);
 
   // The owner writes these directly; a mode outside 0 to 3 is kept as given and filters as the
   // nearest valid mode.
@@ -31,8 +35,9 @@ class CMultiFilter {
   float GetHigh() const { return high; }
 
  private:
-  template <int kMode>
-  void Run(StereoFrame* frames, int count);
+  template <int kMode, typename Source>
+  void Run(StereoFrame* frames, int count, Source& source);
+  void UpdateCoefficient();
 
   float damping = 1.0f;
   float low = 0.0f;
@@ -42,3 +47,52 @@ class CMultiFilter {
   std::uint32_t coefficientCutoffBits = 0;
   double coefficient = 0.0;
 };
+
+template <typename Source>
+void CMultiFilter::ProcessFrom(StereoFrame* frames, int count, Source&& source) {
+  if (mode <= kLowPass) {
+    Run<kLowPass>(frames, count, source);
+  } else if (mode == kBandPass) {
+    Run<kBandPass>(frames, count, source);
+  } else if (mode == kHighPass) {
+    Run<kHighPass>(frames, count, source);
+  } else {
+    for (int i = 0; i < count; ++i) {
+      const float x = source(i);
+      frames[i].left = x;
+      frames[i].right = x;
+    }
+  }
+}
+
+// low and band run at double precision within a call and are stored as floats between calls;
+// high and the outputs are rounded to float as they are formed, and band is updated from the
+// rounded high.
+template <int kMode, typename Source>
+void CMultiFilter::Run(StereoFrame* frames, int count, Source& source) {
+  UpdateCoefficient();
+  const double f = coefficient;
+  const double q = damping;
+  double lo = low;
+  double bp = band;
+  float hp = high;
+  for (int i = 0; i < count; ++i) {
+    const double x = source(i);
+    lo = lo + f * bp;
+    hp = static_cast<float>(q * x - lo - q * bp);
+    bp = bp + f * static_cast<double>(hp);
+    float out;
+    if constexpr (kMode == kLowPass) {
+      out = static_cast<float>(lo);
+    } else if constexpr (kMode == kBandPass) {
+      out = static_cast<float>(bp);
+    } else {
+      out = hp;
+    }
+    frames[i].left = out;
+    frames[i].right = out;
+  }
+  low = static_cast<float>(lo);
+  band = static_cast<float>(bp);
+  high = hp;
+}

@@ -3,7 +3,6 @@
 // points where the sound depends on it.
 #include "engine/synth_voice.h"
 
-#include <bit>
 #include <cmath>
 
 CSynthVoice* g_voice = nullptr;
@@ -21,15 +20,6 @@ constexpr double kCutoffScale = static_cast<double>(0.003921569f);
 float Scaled(ParamValue v, double factor) { return static_cast<float>(static_cast<double>(v) * factor); }
 
 int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
-
-double PowerOfTwo(double exponent, std::uint64_t& cachedBits, double& cachedPower) {
-  const std::uint64_t bits = std::bit_cast<std::uint64_t>(exponent);
-  if (bits != cachedBits) {
-    cachedPower = std::pow(2.0, exponent);
-    cachedBits = bits;
-  }
-  return cachedPower;
-}
 
 }  // namespace
 
@@ -54,8 +44,9 @@ void CSynthVoice::Init() {
   lfo1Amount = lfo2Amount = 0.0f;
   weightA = weightB = subLevel = 0.0f;
   oscBRatio = 1.0;
-  lfo1ExponentBits = lfo2ExponentBits = 0;
-  lfo1Power = lfo2Power = 1.0;
+  lfo1Powers.Init();
+  lfo2Powers.Init();
+  lfo1Entry = lfo2Entry = 0;
 
   EnsureTablesBuilt();
   oscA.Init();
@@ -297,19 +288,23 @@ void CSynthVoice::UpdateOscBRatio() {
 }
 
 void CSynthVoice::UpdateFrequencies() {
-  float f = baseFrequency;
-  if (lfo1Targets & kTargetDetune) {
-    const double exponent = static_cast<double>(lfo1Value) * static_cast<double>(lfo1Amount);
-    f = static_cast<float>(static_cast<double>(f) * PowerOfTwo(exponent, lfo1ExponentBits, lfo1Power));
-  }
-  if (lfo2Targets & kTargetDetune) {
-    const double exponent = static_cast<double>(lfo2Value) * static_cast<double>(lfo2Amount);
-    f = static_cast<float>(static_cast<double>(f) * PowerOfTwo(exponent, lfo2ExponentBits, lfo2Power));
-  }
-  oscA.SetFrequency(f);
+  UpdateModulatedFrequency();
   // Oscillator B follows the played pitch only: no LFO bends it.
   oscB.SetFrequency(static_cast<float>(static_cast<double>(baseFrequency) * oscBRatio));
   sub.SetFrequency(static_cast<float>(static_cast<double>(baseFrequency) * 0.5));
+}
+
+void CSynthVoice::UpdateModulatedFrequency() {
+  float f = baseFrequency;
+  if (lfo1Targets & kTargetDetune) {
+    const double exponent = static_cast<double>(lfo1Value) * static_cast<double>(lfo1Amount);
+    f = static_cast<float>(static_cast<double>(f) * lfo1Powers.PowerOfTwo(exponent, lfo1Entry));
+  }
+  if (lfo2Targets & kTargetDetune) {
+    const double exponent = static_cast<double>(lfo2Value) * static_cast<double>(lfo2Amount);
+    f = static_cast<float>(static_cast<double>(f) * lfo2Powers.PowerOfTwo(exponent, lfo2Entry));
+  }
+  oscA.SetFrequency(f);
 }
 
 void CSynthVoice::MixOscillators(StereoFrame* frames, int n) {
@@ -323,22 +318,24 @@ void CSynthVoice::MixOscillators(StereoFrame* frames, int n) {
   const double gA = static_cast<float>(g * static_cast<double>(weightA));
   const double gB = static_cast<float>(g * static_cast<double>(weightB));
   const double gS = static_cast<float>(g * static_cast<double>(subLevel));
+  // Each frame's mix is rounded to float, as if stored in the frame, and filtered at once.
   if (applied[kOscSync] != 0) {
-    for (int i = 0; i < n; ++i) {
+    filter.ProcessFrom(frames, n, [&](int) {
       const std::uint32_t before = oscA.GetPhase();
       const double sA = oscA.Tick();
+      // Hard sync: B restarts on the frame in which A's phase wraps.
       if (oscA.GetPhase() < before) oscB.ResetPhase();
       const double sB = oscB.Tick();
       const double sS = sub.Tick();
-      frames[i].left = static_cast<float>(sA * gA + sB * gB + sS * gS);
-    }
+      return static_cast<float>(sA * gA + sB * gB + sS * gS);
+    });
   } else {
-    for (int i = 0; i < n; ++i) {
+    filter.ProcessFrom(frames, n, [&](int) {
       const double sA = oscA.Tick();
       const double sB = oscB.Tick();
       const double sS = sub.Tick();
-      frames[i].left = static_cast<float>(sA * gA + sB * gB + sS * gS);
-    }
+      return static_cast<float>(sA * gA + sB * gB + sS * gS);
+    });
   }
 }
 
@@ -349,10 +346,13 @@ void CSynthVoice::UpdateControls(int len) {
                                          static_cast<double>(cutoffLevel)));
   if (x > 1.0f) x = 1.0f;
   filter.cutoff = static_cast<float>(static_cast<double>(x) * 8000.0 + 20.0);
+  lfo1Entry = lfo1.GetPhase() >> 22;
   lfo1Value = lfo1.TickBlock(len);
+  lfo2Entry = lfo2.GetPhase() >> 22;
   lfo2Value = lfo2.TickBlock(len);
   const std::int32_t targets = lfo1Targets | lfo2Targets;
-  if (targets & kTargetDetune) UpdateFrequencies();
+  // Oscillator B and the sub only follow the played pitch, which no control block changes.
+  if (targets & kTargetDetune) UpdateModulatedFrequency();
   if (targets & kTargetPulse) {
     double m = 1.0;
     if (lfo1Targets & kTargetPulse) m = static_cast<double>(lfo1Amount) * static_cast<double>(lfo1Value);
@@ -378,7 +378,6 @@ StereoFrame* CSynthVoice::Render(StereoFrame* frames, int count) {
     if (controlCountdown == 0) controlCountdown = kControlBlock;
     const int len = controlCountdown < remaining ? controlCountdown : remaining;
     MixOscillators(block, len);
-    filter.Process(block, len);
     UpdateControls(len);
     controlCountdown -= len;
     block += len;

@@ -18,6 +18,7 @@
 #include "engine/event_queue.h"
 #include "engine/multi_filter.h"
 #include "engine/oscillator.h"
+#include "engine/power_cache.h"
 #include "engine/sound_module.h"
 #include "engine/voice_params.h"
 
@@ -80,6 +81,8 @@ class CSynthVoice : public CSoundModule {
   void ApplyNoteOff();
   void UpdateOscBRatio();
   void UpdateFrequencies();
+  void UpdateModulatedFrequency();
+  // Mixes one control block of the three oscillators and runs it through the filter.
   void MixOscillators(StereoFrame* frames, int n);
   void UpdateControls(int len);
 
@@ -110,12 +113,13 @@ class CSynthVoice : public CSoundModule {
 
   // The parameter values as the rendering side has applied them so far.
   ParamValue applied[kParamCount] = {};
-  // Powers of two that the control blocks would otherwise recompute with unchanged arguments.
+  // 2^((tune + fine) / 12), worked out when the tuning changes rather than at every block.
   double oscBRatio = 1.0;
-  std::uint64_t lfo1ExponentBits = 0;
-  double lfo1Power = 1.0;
-  std::uint64_t lfo2ExponentBits = 0;
-  double lfo2Power = 1.0;
+  CPowerCache lfo1Powers;
+  CPowerCache lfo2Powers;
+  // The table entry each LFO value was read from: it picks the cache slot.
+  std::uint32_t lfo1Entry = 0;
+  std::uint32_t lfo2Entry = 0;
 
   CEventQueue<Event, kQueueCapacity> events;
   std::atomic<float> latestFrequency{0.0f};
