@@ -1,0 +1,36 @@
+// CPopupMenu: a small menu of commands shown at a point on the screen, for what other desktops put
+// in a window's system menu (the synth panel's About entry) and offer here on a right click.
+#pragma once
+
+#include <QString>
+#include <vector>
+
+class CWindow;
+
+constexpr unsigned kMenuString = 0x0;
+constexpr unsigned kMenuSeparator = 0x800;
+
+class CPopupMenu {
+ public:
+  CPopupMenu() = default;
+  CPopupMenu(const CPopupMenu&) = delete;
+  CPopupMenu& operator=(const CPopupMenu&) = delete;
+
+  // Adds an entry; an ampersand in `text` marks its mnemonic. Separators take no id or text.
+  void AppendMenu(unsigned flags, int id = 0, const char* text = nullptr);
+  int GetMenuItemCount() const { return static_cast<int>(items.size()); }
+  int GetMenuItemID(int position) const;
+  QString GetMenuString(int position) const;
+
+  // Shows the menu at (screenX, screenY) until the user picks an entry or dismisses it; returns
+  // the entry's id, or 0 when none was picked.
+  int TrackPopupMenu(int screenX, int screenY, CWindow* owner) const;
+
+ private:
+  struct Item {
+    unsigned flags;
+    int id;
+    QString text;
+  };
+  std::vector<Item> items;
+};
