@@ -1,0 +1,271 @@
+// End-to-end test of the host sound layer against a real sound server: the test starts its own
+// JACK server on the dummy driver, plays the program's output through the audio stream while a
+// recording runs, captures what reaches the server with a JACK client of its own, and checks that
+// the captured audio holds the recorded samples, unchanged and in order. It skips only when the
+// server cannot be started; the server is killed however the test ends.
+#include <fcntl.h>
+#include <jack/jack.h>
+#include <signal.h>
+#include <sndfile.h>
+#include <stdlib.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "output/audio_stream.h"
+#include "output/wav_recorder.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kServerFrames = 256;
+
+// A jackd child process on the dummy driver, under a server name of its own so that it meets no
+// other server on the machine. Killed on destruction, and by the kernel if this process dies.
+class JackServer {
+ public:
+  explicit JackServer(std::string name) : name(std::move(name)) {}
+  ~JackServer() { Kill(); }
+
+  // Empty when the server runs and takes clients, else why not.
+  std::string Start() {
+    pid = fork();
+    if (pid < 0) return "fork failed";
+    if (pid == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      const int devNull = open("/dev/null", O_RDWR);
+      if (devNull >= 0) {
+        dup2(devNull, STDIN_FILENO);
+        dup2(devNull, STDOUT_FILENO);
+        dup2(devNull, STDERR_FILENO);
+      }
+      const std::string frames = std::to_string(kServerFrames);
+      execlp("jackd", "jackd", "-n", name.c_str(), "--no-realtime", "-d", "dummy", "-r", "44100",
+             "-p", frames.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (std::chrono::steady_clock::now() < end) {
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        pid = -1;
+        return "jackd exited at start (status " + std::to_string(status) + ")";
+      }
+      jack_status_t jackStatus{};
+      jack_client_t* probe = jack_client_open(
+          "quembrel-probe", static_cast<jack_options_t>(JackNoStartServer | JackServerName),
+          &jackStatus, name.c_str());
+      if (probe) {
+        jack_client_close(probe);
+        return "";
+      }
+      std::this_thread::sleep_for(50ms);
+    }
+    return "jackd took no client within 10 s";
+  }
+
+  void Kill() {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    const auto end = std::chrono::steady_clock::now() + 3s;
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > end) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        break;
+      }
+      std::this_thread::sleep_for(10ms);
+    }
+    pid = -1;
+  }
+
+  const std::string name;
+
+ private:
+  pid_t pid = -1;
+};
+
+// A JACK client with one input port that keeps everything it receives, up to its capacity.
+class Capture {
+ public:
+  static constexpr std::uint32_t kCapacity = 44100 * 10;
+
+  explicit Capture(const std::string& server) : samples(new float[kCapacity]) {
+    jack_status_t status{};
+    client = jack_client_open("quembrel-capture",
+                              static_cast<jack_options_t>(JackNoStartServer | JackServerName),
+                              &status, server.c_str());
+    if (!client) return;
+    port = jack_port_register(client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    jack_set_process_callback(client, &Capture::Process, this);
+    if (!port || jack_activate(client) != 0) Close();
+  }
+  ~Capture() { Close(); }
+
+  bool IsOpen() const { return client != nullptr; }
+  jack_client_t* GetClient() const { return client; }
+  std::string GetPortName() const { return jack_port_name(port); }
+
+  void Close() {
+    if (!client) return;
+    jack_deactivate(client);
+    jack_client_close(client);
+    client = nullptr;
+  }
+
+  std::vector<std::int16_t> Samples() const {
+    const std::uint32_t n = count.load(std::memory_order_acquire);
+    std::vector<std::int16_t> out(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      out[i] = static_cast<std::int16_t>(samples[i] * 32768.0f);
+    }
+    return out;
+  }
+
+ private:
+  static int Process(jack_nframes_t frames, void* arg) {
+    auto* self = static_cast<Capture*>(arg);
+    const auto* in = static_cast<const float*>(jack_port_get_buffer(self->port, frames));
+    const std::uint32_t have = self->count.load(std::memory_order_relaxed);
+    const std::uint32_t take = std::min<std::uint32_t>(frames, kCapacity - have);
+    std::copy(in, in + take, self->samples.get() + have);
+    self->count.store(have + take, std::memory_order_release);
+    return 0;
+  }
+
+  jack_client_t* client = nullptr;
+  jack_port_t* port = nullptr;
+  std::unique_ptr<float[]> samples;
+  std::atomic<std::uint32_t> count{0};
+};
+
+std::vector<std::int16_t> ReadWav(const std::string& path) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (!file) return {};
+  std::vector<std::int16_t> samples(static_cast<std::size_t>(info.frames));
+  samples.resize(static_cast<std::size_t>(sf_read_short(file, samples.data(), info.frames)));
+  sf_close(file);
+  return samples;
+}
+
+// The longest run of captured samples that appears, sample for sample, somewhere in the
+// recording, starting from the first 64 captured samples that are not all silence.
+std::size_t LongestRecordedRun(const std::vector<std::int16_t>& captured,
+                               const std::vector<std::int16_t>& recorded) {
+  constexpr std::size_t kWindow = 64;
+  std::size_t best = 0;
+  std::size_t i = 0;
+  while (i + kWindow <= captured.size()) {
+    if (std::all_of(captured.begin() + i, captured.begin() + i + kWindow,
+                    [](std::int16_t s) { return s == 0; })) {
+      ++i;
+      continue;
+    }
+    const auto at = std::search(recorded.begin(), recorded.end(), captured.begin() + i,
+                                captured.begin() + i + kWindow);
+    if (at == recorded.end()) {
+      i += kWindow;
+      continue;
+    }
+    std::size_t j = static_cast<std::size_t>(at - recorded.begin());
+    std::size_t run = 0;
+    while (i + run < captured.size() && j + run < recorded.size() &&
+           captured[i + run] == recorded[j + run]) {
+      ++run;
+    }
+    best = std::max(best, run);
+    i += std::max<std::size_t>(run, 1);
+  }
+  return best;
+}
+
+std::uint32_t g_noise = 1;
+
+// Stands in for the block renderer: a sequence no sound server would make up, recorded as played.
+void RenderNoise(std::int16_t* block, std::int32_t byteCount) {
+  const std::int32_t n = byteCount / 2;
+  for (std::int32_t i = 0; i < n; ++i) {
+    g_noise = g_noise * 1664525u + 1013904223u;
+    block[i] = static_cast<std::int16_t>(g_noise >> 16);
+  }
+  g_wavRecorder.Write(block, n);
+}
+
+double ProcessCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+TEST(SoundHostJackTest, WhatReachesTheServerIsWhatWasRecorded) {
+  JackServer server("quembrel-test-" + std::to_string(getpid()));
+  const std::string why = server.Start();
+  if (!why.empty()) GTEST_SKIP() << "no JACK server: " << why;
+  setenv("JACK_DEFAULT_SERVER", server.name.c_str(), 1);
+
+  Capture capture(server.name);
+  ASSERT_TRUE(capture.IsOpen());
+  const std::string wavPath = (std::filesystem::temp_directory_path() /
+                               ("quembrel_jack_test_" + std::to_string(getpid()) + ".wav"))
+                                  .string();
+  ASSERT_TRUE(g_wavRecorder.Start(wavPath.c_str()));
+
+  ASSERT_TRUE(g_audioStream.Start(&RenderNoise));
+  const char** ports = jack_get_ports(capture.GetClient(), "^Quembrel", JACK_DEFAULT_AUDIO_TYPE,
+                                      JackPortIsOutput);
+  ASSERT_NE(ports, nullptr);
+  const std::string streamPort = ports[0];
+  jack_free(ports);
+  ASSERT_EQ(jack_connect(capture.GetClient(), streamPort.c_str(), capture.GetPortName().c_str()),
+            0);
+
+  const double cpuBefore = ProcessCpuSeconds();
+  const auto before = std::chrono::steady_clock::now();
+  while (std::chrono::steady_clock::now() - before < 2s) {
+    g_wavRecorder.Drain();
+    std::this_thread::sleep_for(50ms);
+  }
+  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count();
+  const double cpu = ProcessCpuSeconds() - cpuBefore;
+
+  jack_latency_range_t latency{};
+  jack_port_get_latency_range(jack_port_by_name(capture.GetClient(), streamPort.c_str()),
+                              JackPlaybackLatency, &latency);
+  const jack_nframes_t period = jack_get_buffer_size(capture.GetClient());
+  g_audioStream.Stop();
+  capture.Close();
+  ASSERT_TRUE(g_wavRecorder.Finish());
+  server.Kill();
+
+  std::printf("server period %u frames (%.1f ms), stream port playback latency %u..%u frames, "
+              "process CPU %.2f%% of one core\n",
+              period, period * 1000.0 / 44100.0, latency.min, latency.max, 100.0 * cpu / wall);
+  const std::vector<std::int16_t> recorded = ReadWav(wavPath);
+  std::filesystem::remove(wavPath);
+  const std::vector<std::int16_t> captured = capture.Samples();
+  ASSERT_GT(recorded.size(), 44100u);
+  ASSERT_GT(captured.size(), 44100u);
+  const std::size_t run = LongestRecordedRun(captured, recorded);
+  std::printf("captured %zu samples, recorded %zu, longest recorded run %zu\n", captured.size(),
+              recorded.size(), run);
+  EXPECT_GE(run, 44100u);
+}
+
+}  // namespace
