@@ -207,6 +207,15 @@ void RenderNoise(std::int16_t* block, std::int32_t byteCount) {
   g_wavRecorder.Write(block, n);
 }
 
+// Stops the stream and the recording before the capture client and the server go, also when an
+// assertion ends the test early.
+struct StreamGuard {
+  ~StreamGuard() {
+    g_audioStream.Stop();
+    if (g_wavRecorder.IsRecording()) g_wavRecorder.Finish();
+  }
+};
+
 double ProcessCpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -225,6 +234,7 @@ TEST(SoundHostJackTest, WhatReachesTheServerIsWhatWasRecorded) {
   const std::string wavPath = (std::filesystem::temp_directory_path() /
                                ("quembrel_jack_test_" + std::to_string(getpid()) + ".wav"))
                                   .string();
+  StreamGuard guard;
   ASSERT_TRUE(g_wavRecorder.Start(wavPath.c_str()));
 
   ASSERT_TRUE(g_audioStream.Start(&RenderNoise));
