@@ -53,21 +53,21 @@ enum class FakeSoundOp {
   kCount,
 };
 
-// a and b per operation: ApplyFormat and CreateLoop (bytes, rate), Lock (offset, bytes), Commit
-// (first bytes, second bytes), Play and Recover (1 on success), Pause (milliseconds).
+// a and b per operation: ApplyFormat (bits, rate), CreateLoop (bytes, rate), Lock (offset,
+// bytes), Commit (first bytes, second bytes), Play and Recover (1 on success), Pause (ms).
 struct FakeSoundEvent {
   FakeSoundOp op;
   std::uint32_t a;
   std::uint32_t b;
 };
 
-class CFakeSoundLayer : public CSoundLayer {
+class CFakeSoundLayer final : public CSoundLayer {
  public:
   static constexpr std::uint32_t kMaxEvents = 4096;
   static constexpr std::uint32_t kMaxLoopBytes = 1u << 16;
 
   CFakeSoundLayer();
-  ~CFakeSoundLayer() override;
+  ~CFakeSoundLayer();
 
   void FailAt(FakeSoundStep step);
   void SetThreadMode(FakeThreadMode mode);

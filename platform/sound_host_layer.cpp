@@ -9,10 +9,10 @@
 #include "platform/sound_host_device.h"
 
 namespace {
-CHostSoundLayer hostSoundLayer;
+constinit CHostSoundLayer hostSoundLayer;
 }  // namespace
 
-CSoundLayer* g_soundLayer = &hostSoundLayer;
+constinit CSoundLayer* g_soundLayer = &hostSoundLayer;
 
 std::unique_ptr<CSoundDevice> CHostSoundLayer::OpenDevice() { return CHostSoundDevice::Open(); }
 

@@ -3,7 +3,7 @@
 
 #include "platform/sound_layer.h"
 
-class CHostSoundLayer : public CSoundLayer {
+class CHostSoundLayer final : public CSoundLayer {
  public:
   std::unique_ptr<CSoundDevice> OpenDevice() override;
   SoundThreadHandle StartThread(SoundThreadProc proc, void* param) override;

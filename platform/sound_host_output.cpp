@@ -51,9 +51,9 @@ bool CHostSoundOutput::OpenWith(int api, Backend candidate) {
     // needs a conversion that could change a sample.
     floatSamples = candidate == Backend::kJack;
     unsigned int frames = kBufferFrames;
-    candidateAudio->openStream(&parameters, nullptr, floatSamples ? RTAUDIO_FLOAT32 : RTAUDIO_SINT16,
-                               44100, &frames, &CHostSoundOutput::Render, this, &options,
-                               &IgnoreBackendError);
+    candidateAudio->openStream(&parameters, nullptr,
+                               floatSamples ? RTAUDIO_FLOAT32 : RTAUDIO_SINT16, 44100, &frames,
+                               &CHostSoundOutput::Render, this, &options, &IgnoreBackendError);
     if (!candidateAudio->isStreamOpen()) return false;
     bufferFrames = frames;
   } catch (const RtAudioError&) {

@@ -17,7 +17,6 @@ class CSoundLayer {
   CSoundLayer() = default;
   CSoundLayer(const CSoundLayer&) = delete;
   CSoundLayer& operator=(const CSoundLayer&) = delete;
-  virtual ~CSoundLayer() = default;
 
   // Null when no output can be opened.
   virtual std::unique_ptr<CSoundDevice> OpenDevice() = 0;
@@ -26,6 +25,11 @@ class CSoundLayer {
   virtual void Pause(std::uint32_t milliseconds) = 0;
   // Frees the handle of a thread that has returned or is about to.
   virtual void CloseThread(SoundThreadHandle thread) = 0;
+
+ protected:
+  // Never deleted through this interface, so that the host layer needs no destructor and is still
+  // there for a stream stopped during the program's exit.
+  ~CSoundLayer() = default;
 };
 
 // The layer the audio stream uses: the host layer unless a test has put another in its place.

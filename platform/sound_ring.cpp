@@ -10,8 +10,7 @@ CSoundRing::CSoundRing() : sampleCount(0), playFrame(0) {}
 bool CSoundRing::Allocate(std::uint32_t byteCount) {
   if (byteCount == 0 || byteCount % 2 != 0) return false;
   const std::uint32_t count = byteCount / 2;
-  std::unique_ptr<std::atomic<std::int16_t>[]> newSamples(
-      new (std::nothrow) std::atomic<std::int16_t>[count]);
+  std::unique_ptr<AtomicSample[]> newSamples(new (std::nothrow) AtomicSample[count]);
   std::unique_ptr<std::int16_t[]> newStaging(new (std::nothrow) std::int16_t[count]());
   if (!newSamples || !newStaging) return false;
   for (std::uint32_t i = 0; i < count; ++i) newSamples[i].store(0, std::memory_order_relaxed);

@@ -36,13 +36,14 @@ class CSoundRing {
   std::uint32_t GetPlayPosition() const;
 
  private:
-  static_assert(std::atomic<std::int16_t>::is_always_lock_free);
+  using AtomicSample = std::atomic<std::int16_t>;
+  static_assert(AtomicSample::is_always_lock_free);
 
   void CommitRegion(const SoundRegion& region);
   template <typename Sample, typename Convert>
   void PullInto(Sample* out, std::uint32_t frames, Convert convert);
 
-  std::unique_ptr<std::atomic<std::int16_t>[]> samples;
+  std::unique_ptr<AtomicSample[]> samples;
   std::unique_ptr<std::int16_t[]> staging;
   std::uint32_t sampleCount;
   std::atomic<std::uint32_t> playFrame;

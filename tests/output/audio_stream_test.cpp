@@ -31,8 +31,8 @@ std::atomic<int> g_callbackCount{0};
 
 void RecordRegion(std::int16_t* block, std::int32_t byteCount) {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(block);
-  g_regions.push_back({static_cast<std::uint32_t>(bytes - g_loopBase),
-                       static_cast<std::uint32_t>(byteCount)});
+  g_regions.push_back(
+      {static_cast<std::uint32_t>(bytes - g_loopBase), static_cast<std::uint32_t>(byteCount)});
   std::memset(block, 0x5A, static_cast<std::size_t>(byteCount));
   g_callbackCount.fetch_add(1);
 }
@@ -107,9 +107,9 @@ TEST_F(AudioStreamTest, StartOpensClearsPlaysAndStartsTheThreadInOrder) {
 
   const auto events = fake.Events();
   const std::vector<FakeSoundOp> expected = {
-      FakeSoundOp::kOpenDevice, FakeSoundOp::kClaimExclusive, FakeSoundOp::kCreatePrimary,
-      FakeSoundOp::kApplyFormat, FakeSoundOp::kCreateLoop,    FakeSoundOp::kLock,
-      FakeSoundOp::kCommit,     FakeSoundOp::kPlay,           FakeSoundOp::kStartThread};
+      FakeSoundOp::kOpenDevice,  FakeSoundOp::kClaimExclusive, FakeSoundOp::kCreatePrimary,
+      FakeSoundOp::kApplyFormat, FakeSoundOp::kCreateLoop,     FakeSoundOp::kLock,
+      FakeSoundOp::kCommit,      FakeSoundOp::kPlay,           FakeSoundOp::kStartThread};
   EXPECT_EQ(OpsOf(events), expected);
   EXPECT_EQ(fake.GetClaimedWindow(), &windowObject);
   EXPECT_EQ(fake.GetAppliedFormat(), (SoundFormat{1, 1, 44100, 88200, 2, 16}));
@@ -269,9 +269,9 @@ TEST_F(AudioStreamTest, FailedInitialLockStartsWithoutClearing) {
   StartManual(&RecordRegion);
   const auto ops = OpsOf(fake.Events());
   const std::vector<FakeSoundOp> expected = {
-      FakeSoundOp::kOpenDevice, FakeSoundOp::kClaimExclusive, FakeSoundOp::kCreatePrimary,
-      FakeSoundOp::kApplyFormat, FakeSoundOp::kCreateLoop,    FakeSoundOp::kLock,
-      FakeSoundOp::kPlay,       FakeSoundOp::kStartThread};
+      FakeSoundOp::kOpenDevice,  FakeSoundOp::kClaimExclusive, FakeSoundOp::kCreatePrimary,
+      FakeSoundOp::kApplyFormat, FakeSoundOp::kCreateLoop,     FakeSoundOp::kLock,
+      FakeSoundOp::kPlay,        FakeSoundOp::kStartThread};
   EXPECT_EQ(ops, expected);
   EXPECT_EQ(fake.GetLoopBytes()[0], 0xAB);
   EXPECT_EQ(fake.GetLoopBytes()[8191], 0xAB);
@@ -291,8 +291,11 @@ TEST_F(AudioStreamTest, FailedStartReturnsAtOnceAndStopReleasesWhatWasCreated) {
       {FakeSoundStep::kCreatePrimary, Op::kCreatePrimary, {Op::kReleaseDevice}},
       {FakeSoundStep::kApplyFormat, Op::kApplyFormat, {Op::kReleasePrimary, Op::kReleaseDevice}},
       {FakeSoundStep::kCreateLoop, Op::kCreateLoop, {Op::kReleasePrimary, Op::kReleaseDevice}},
-      {FakeSoundStep::kPlay, Op::kPlay, {Op::kReleaseLoop, Op::kReleasePrimary, Op::kReleaseDevice}},
-      {FakeSoundStep::kStartThread, Op::kStartThread,
+      {FakeSoundStep::kPlay,
+       Op::kPlay,
+       {Op::kReleaseLoop, Op::kReleasePrimary, Op::kReleaseDevice}},
+      {FakeSoundStep::kStartThread,
+       Op::kStartThread,
        {Op::kReleaseLoop, Op::kReleasePrimary, Op::kReleaseDevice}},
   };
   for (const Case& c : cases) {
@@ -339,16 +342,15 @@ TEST_F(AudioStreamTest, StopWhileTheThreadSleepsWaitsForOneLastPass) {
       EXPECT_EQ(events[i].a, CAudioStream::kPollMs);
     }
   }
-  const std::vector<FakeSoundEvent> tail(events.begin() + static_cast<std::ptrdiff_t>(lastPause) + 1,
-                                         events.end());
+  const std::vector<FakeSoundEvent> tail(
+      events.begin() + static_cast<std::ptrdiff_t>(lastPause) + 1, events.end());
   const std::vector<FakeSoundOp> expected = {
-      FakeSoundOp::kReadPosition, FakeSoundOp::kLock,         FakeSoundOp::kCommit,
-      FakeSoundOp::kCloseThread,  FakeSoundOp::kReleaseLoop,  FakeSoundOp::kReleasePrimary,
+      FakeSoundOp::kReadPosition, FakeSoundOp::kLock,        FakeSoundOp::kCommit,
+      FakeSoundOp::kCloseThread,  FakeSoundOp::kReleaseLoop, FakeSoundOp::kReleasePrimary,
       FakeSoundOp::kReleaseDevice};
   EXPECT_EQ(OpsOf(tail), expected);
   // Every pass, the last one included, rendered: one callback per lock after the clearing one.
-  EXPECT_EQ(static_cast<std::uint32_t>(g_callbackCount.load()),
-            fake.Count(FakeSoundOp::kLock) - 1);
+  EXPECT_EQ(static_cast<std::uint32_t>(g_callbackCount.load()), fake.Count(FakeSoundOp::kLock) - 1);
 }
 
 TEST_F(AudioStreamTest, BufferThatNeverComesBackNeitherHangsStopNorSpins) {
@@ -368,7 +370,8 @@ TEST_F(AudioStreamTest, BufferThatNeverComesBackNeitherHangsStopNorSpins) {
   EXPECT_EQ(g_callbackCount.load(), callbacks);
   EXPECT_EQ(fake.Count(FakeSoundOp::kReleaseDevice), 1u);
   // At most one attempt per pause: 20 attempts take at least 100 ms of sleep, little CPU.
-  EXPECT_GE(now - stuckSince, 20 * std::chrono::milliseconds(CAudioStream::kLockRetryPauseMs) - 5ms);
+  EXPECT_GE(now - stuckSince,
+            20 * std::chrono::milliseconds(CAudioStream::kLockRetryPauseMs) - 5ms);
   EXPECT_LT(fake.GetThreadCpuTime(), (now - stuckSince) / 2 + 20ms);
 }
 

@@ -4,6 +4,7 @@
 // the captured audio holds the recorded samples, unchanged and in order. It skips only when the
 // server cannot be started; the server is killed however the test ends.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <jack/jack.h>
 #include <signal.h>
 #include <sndfile.h>
@@ -12,8 +13,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
@@ -34,6 +33,9 @@ using namespace std::chrono_literals;
 
 constexpr int kServerFrames = 256;
 
+// Probing a server that is still starting makes the JACK library complain on the console.
+void IgnoreJackMessage(const char*) {}
+
 // A jackd child process on the dummy driver, under a server name of its own so that it meets no
 // other server on the machine. Killed on destruction, and by the kernel if this process dies.
 class JackServer {
@@ -43,6 +45,8 @@ class JackServer {
 
   // Empty when the server runs and takes clients, else why not.
   std::string Start() {
+    jack_set_error_function(&IgnoreJackMessage);
+    jack_set_info_function(&IgnoreJackMessage);
     pid = fork();
     if (pid < 0) return "fork failed";
     if (pid == 0) {
@@ -164,35 +168,43 @@ std::vector<std::int16_t> ReadWav(const std::string& path) {
   return samples;
 }
 
-// The longest run of captured samples that appears, sample for sample, somewhere in the
-// recording, starting from the first 64 captured samples that are not all silence.
-std::size_t LongestRecordedRun(const std::vector<std::int16_t>& captured,
-                               const std::vector<std::int16_t>& recorded) {
+struct Match {
+  std::size_t span;
+  std::size_t matched;
+  std::size_t longest;
+};
+
+// Walks the captured audio from its first to its last sound, finding each stretch of it in the
+// recording at or after the place where the previous stretch ended. A stretch found nowhere (a
+// period the test's own server dropped) is skipped.
+Match MatchInOrder(const std::vector<std::int16_t>& captured,
+                   const std::vector<std::int16_t>& recorded) {
   constexpr std::size_t kWindow = 64;
-  std::size_t best = 0;
-  std::size_t i = 0;
-  while (i + kWindow <= captured.size()) {
-    if (std::all_of(captured.begin() + i, captured.begin() + i + kWindow,
-                    [](std::int16_t s) { return s == 0; })) {
-      ++i;
+  const auto sound = [](std::int16_t s) { return s != 0; };
+  const auto first = std::find_if(captured.begin(), captured.end(), sound);
+  if (first == captured.end()) return {0, 0, 0};
+  const auto last = std::find_if(captured.rbegin(), captured.rend(), sound).base();
+  Match match{static_cast<std::size_t>(last - first), 0, 0};
+  auto from = recorded.begin();
+  auto at = first;
+  while (last - at >= static_cast<std::ptrdiff_t>(kWindow)) {
+    if (std::none_of(at, at + kWindow, sound)) {
+      ++at;
       continue;
     }
-    const auto at = std::search(recorded.begin(), recorded.end(), captured.begin() + i,
-                                captured.begin() + i + kWindow);
-    if (at == recorded.end()) {
-      i += kWindow;
+    auto found = std::search(from, recorded.end(), at, at + kWindow);
+    if (found == recorded.end()) {
+      at += kWindow;
       continue;
     }
-    std::size_t j = static_cast<std::size_t>(at - recorded.begin());
     std::size_t run = 0;
-    while (i + run < captured.size() && j + run < recorded.size() &&
-           captured[i + run] == recorded[j + run]) {
-      ++run;
-    }
-    best = std::max(best, run);
-    i += std::max<std::size_t>(run, 1);
+    while (at + run < last && found + run < recorded.end() && at[run] == found[run]) ++run;
+    match.matched += run;
+    match.longest = std::max(match.longest, run);
+    at += run;
+    from = found + run;
   }
-  return best;
+  return match;
 }
 
 std::uint32_t g_noise = 1;
@@ -238,8 +250,8 @@ TEST(SoundHostJackTest, WhatReachesTheServerIsWhatWasRecorded) {
   ASSERT_TRUE(g_wavRecorder.Start(wavPath.c_str()));
 
   ASSERT_TRUE(g_audioStream.Start(&RenderNoise));
-  const char** ports = jack_get_ports(capture.GetClient(), "^Quembrel", JACK_DEFAULT_AUDIO_TYPE,
-                                      JackPortIsOutput);
+  const char** ports =
+      jack_get_ports(capture.GetClient(), "^Quembrel", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
   ASSERT_NE(ports, nullptr);
   const std::string streamPort = ports[0];
   jack_free(ports);
@@ -252,7 +264,8 @@ TEST(SoundHostJackTest, WhatReachesTheServerIsWhatWasRecorded) {
     g_wavRecorder.Drain();
     std::this_thread::sleep_for(50ms);
   }
-  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count();
+  const double wall =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count();
   const double cpu = ProcessCpuSeconds() - cpuBefore;
 
   jack_latency_range_t latency{};
@@ -264,18 +277,24 @@ TEST(SoundHostJackTest, WhatReachesTheServerIsWhatWasRecorded) {
   ASSERT_TRUE(g_wavRecorder.Finish());
   server.Kill();
 
-  std::printf("server period %u frames (%.1f ms), stream port playback latency %u..%u frames, "
-              "process CPU %.2f%% of one core\n",
-              period, period * 1000.0 / 44100.0, latency.min, latency.max, 100.0 * cpu / wall);
+  std::printf(
+      "server period %u frames (%.1f ms), stream port playback latency %u..%u frames, "
+      "process CPU %.2f%% of one core\n",
+      period, period * 1000.0 / 44100.0, latency.min, latency.max, 100.0 * cpu / wall);
   const std::vector<std::int16_t> recorded = ReadWav(wavPath);
   std::filesystem::remove(wavPath);
   const std::vector<std::int16_t> captured = capture.Samples();
   ASSERT_GT(recorded.size(), 44100u);
   ASSERT_GT(captured.size(), 44100u);
-  const std::size_t run = LongestRecordedRun(captured, recorded);
-  std::printf("captured %zu samples, recorded %zu, longest recorded run %zu\n", captured.size(),
-              recorded.size(), run);
-  EXPECT_GE(run, 44100u);
+  const Match match = MatchInOrder(captured, recorded);
+  std::printf("captured %zu samples, recorded %zu; of %zu from the first sound to the last, %zu "
+              "found in order in the recording, the longest stretch %zu\n",
+              captured.size(), recorded.size(), match.span, match.matched, match.longest);
+  // The test's server runs without real-time scheduling on a shared machine and may drop a
+  // period now and then; everything it passes on must be the recording, in order.
+  EXPECT_GT(match.span, 44100u);
+  EXPECT_GE(match.matched, match.span * 9 / 10);
+  EXPECT_GE(match.longest, 22050u);
 }
 
 }  // namespace

@@ -22,11 +22,16 @@ TEST(SoundRingTest, LockSplitsAtTheEndAndRefusesWhatIsNotWholeSamplesInside) {
     std::uint32_t secondBytes;
   };
   const Case cases[] = {
-      {0, 8192, true, 0, 8192, 0},       {1000, 1764, true, 1000, 1764, 0},
-      {6000, 4192, true, 6000, 2192, 2000}, {4096, 8192, true, 4096, 4096, 4096},
-      {8190, 2, true, 8190, 2, 0},       {8190, 4, true, 8190, 2, 2},
-      {1, 2, false, 0, 0, 0},            {0, 3, false, 0, 0, 0},
-      {0, 0, false, 0, 0, 0},            {0, 8194, false, 0, 0, 0},
+      {0, 8192, true, 0, 8192, 0},
+      {1000, 1764, true, 1000, 1764, 0},
+      {6000, 4192, true, 6000, 2192, 2000},
+      {4096, 8192, true, 4096, 4096, 4096},
+      {8190, 2, true, 8190, 2, 0},
+      {8190, 4, true, 8190, 2, 2},
+      {1, 2, false, 0, 0, 0},
+      {0, 3, false, 0, 0, 0},
+      {0, 0, false, 0, 0, 0},
+      {0, 8194, false, 0, 0, 0},
       {8192, 2, false, 0, 0, 0},
   };
   auto* base = static_cast<std::uint8_t*>(nullptr);
