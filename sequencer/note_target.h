@@ -1,0 +1,16 @@
+// What a note source plays: the three operations through which the riff player and the MIDI input
+// drive the monophonic voice. The real voice sits behind CVoiceNoteTarget; tests put a recorder here
+// to see exactly which calls a stream of MIDI bytes produces.
+#pragma once
+
+class CNoteTarget {
+ public:
+  CNoteTarget() = default;
+  CNoteTarget(const CNoteTarget&) = delete;
+  CNoteTarget& operator=(const CNoteTarget&) = delete;
+  virtual ~CNoteTarget() = default;
+
+  virtual void SetFrequency(float hz) = 0;
+  virtual void NoteOn() = 0;
+  virtual void NoteOff() = 0;
+};
