@@ -1,0 +1,24 @@
+// The mapping from the three post-process parameters to the effect setters.
+#include "output/post_process_params.h"
+
+#include "engine/voice_params.h"
+#include "output/distortion.h"
+#include "output/echo_delay.h"
+
+void ApplyPostProcessParam(int index, int value) {
+  const float v = static_cast<float>(value);
+  switch (index) {
+    case kDistAmount:
+      g_distortion.SetAmount(v);
+      break;
+    case kDelayTime:
+      g_echoDelay.SetDelayTime(v);
+      break;
+    case kDelayFeedback:
+      // Percent to a gain with the float 0.01, rounded to float: 100 gives exactly 1.0.
+      g_echoDelay.SetFeedback(static_cast<float>(static_cast<double>(v) * static_cast<double>(0.01f)));
+      break;
+    default:
+      break;
+  }
+}

@@ -1,0 +1,9 @@
+// Passes the voice's three post-process parameters on to the effects: 34 DistAmount to the
+// distortion's amount, 35 DelayTime to the delay's time in milliseconds, 36 DelayFeedback (percent)
+// to its feedback gain. The voice only stores these three so that presets carry them; the synth
+// panel's knob handler and the render tool both come through here, so a preset sounds the same in
+// both.
+#pragma once
+
+// Does nothing for any other index. value is the parameter's 16-bit value, sign-extended.
+void ApplyPostProcessParam(int index, int value);
