@@ -1,0 +1,271 @@
+// End-to-end tests of quembrel-render: exit codes and messages for bad input with no output left
+// behind, the parameter listing, and that the file it writes equals, sample for sample, the same
+// blocks rendered in this process through the block renderer.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/synth_voice.h"
+#include "engine/voice_params.h"
+#include "output/block_renderer.h"
+#include "output/distortion.h"
+#include "output/echo_delay.h"
+#include "output/post_process_params.h"
+#include "sequencer/riff_params.h"
+#include "sequencer/riff_player.h"
+#include "tests/output/wav_file_reader.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class RenderToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("quembrel_render_tool_test_" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "work");
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  std::string PathOf(const std::string& name) const { return (dir / "work" / name).string(); }
+
+  ToolRun Run(const std::vector<std::string>& args) const {
+    std::vector<std::string> all = {QUEMBREL_RENDER_BIN};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : all) {
+      argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    const std::string outPath = (dir / "stdout").string();
+    const std::string errPath = (dir / "stderr").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ToolRun run;
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+      int status = 0;
+      waitpid(pid, &status, 0);
+      run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.out = ReadText(outPath);
+    run.err = ReadText(errPath);
+    return run;
+  }
+
+  // Writes a parameter file holding count values (count may differ from the values given).
+  void WriteParamFile(const std::string& path, int count, const std::vector<int>& values) const {
+    std::ofstream out(path, std::ios::binary);
+    auto put = [&](int v) {
+      out.put(static_cast<char>(v & 0xFF));
+      out.put(static_cast<char>((v >> 8) & 0xFF));
+    };
+    put(count);
+    for (int v : values) {
+      put(v);
+    }
+  }
+
+  std::vector<std::string> WorkFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir / "work")) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path dir;
+};
+
+// The render tool's steps, done here by hand through the same modules and renderer.
+std::vector<std::int16_t> RenderInProcess(const std::string& preset, const std::string& riff,
+                                          bool play, bool noteOn, int blockFrames, int frames) {
+  delete g_riffPlayer;
+  delete g_voice;
+  g_distortion.Init();
+  g_echoDelay.Init();
+  g_voice = new CSynthVoice();
+  g_voice->Init();
+  g_riffPlayer = new CRiffPlayer();
+  g_riffPlayer->Init();
+  g_riffPlayer->Attach(g_voice);
+  g_voice->SetFrequency(440.0f);
+  if (!preset.empty()) {
+    EXPECT_TRUE(g_voice->LoadParams(preset.c_str()));
+    for (int index : {kDistAmount, kDelayTime, kDelayFeedback}) {
+      g_voice->SetParam(index, g_voice->GetParam(index));
+      ApplyPostProcessParam(index, g_voice->GetParam(index));
+    }
+  }
+  if (!riff.empty()) {
+    EXPECT_TRUE(g_riffPlayer->LoadParams(riff.c_str()));
+  }
+  if (play) {
+    g_riffPlayer->Play();
+  }
+  if (noteOn) {
+    g_voice->NoteOn();
+  }
+  std::vector<std::int16_t> samples(frames);
+  for (int at = 0; at < frames; at += blockFrames) {
+    RenderBlock(samples.data() + at, std::min(blockFrames, frames - at) * 2);
+  }
+  return samples;
+}
+
+TEST_F(RenderToolTest, FileEqualsTheSameBlocksRenderedInProcess) {
+  const std::string preset = PathOf("dirty.kv7");
+  const std::string riff = PathOf("fast.riff");
+  {
+    CSynthVoice voice;
+    voice.Init();
+    const int settings[][2] = {{kDistAmount, 35}, {kDelayTime, 180}, {kDelayFeedback, 70},
+                               {kCutoff, 60},     {kFltEnvAmount, 90}, {kOscAWave, 0}};
+    for (const auto& s : settings) {
+      voice.SetParam(s[0], static_cast<ParamValue>(s[1]));
+    }
+    ASSERT_TRUE(voice.SaveParams(preset.c_str()));
+    CRiffPlayer player;
+    player.Init();
+    player.SetParam(kBpm, 150);
+    player.SetParam(kTranspose, -5);
+    player.SetParam(kStepGate0 + 3, 0);
+    ASSERT_TRUE(player.SaveParams(riff.c_str()));
+  }
+  const struct {
+    std::vector<std::string> args;
+    std::string preset;
+    std::string riff;
+    bool play;
+    bool noteOn;
+    int block;
+    int frames;
+  } cases[] = {
+      {{}, "", "", true, false, 882, 441000},
+      {{"--preset", preset, "--riff", riff, "--block", "1000", "--frames", "60001"},
+       preset, riff, true, false, 1000, 60001},
+      {{"--preset=" + preset, "--no-play", "--note-on", "--seconds", "0.5", "--block", "4096"},
+       preset, "", false, true, 4096, 22050},
+      {{"--riff", riff, "--note-on", "--block=7", "--frames=3000"}, "", riff, true, true, 7, 3000},
+      {{"--no-play", "--frames", "5000"}, "", "", false, false, 882, 5000},
+      {{"--frames", "0"}, "", "", true, false, 882, 0},
+  };
+  for (const auto& c : cases) {
+    const std::string output = PathOf("take.wav");
+    std::vector<std::string> args = {"-o", output};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ToolRun run = Run(args);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const WavFileContents wav = ReadWavFile(output);
+    EXPECT_TRUE(IsCompleteWav(wav));
+    const std::vector<std::int16_t> expected =
+        RenderInProcess(c.preset, c.riff, c.play, c.noteOn, c.block, c.frames);
+    ASSERT_EQ(wav.samples.size(), expected.size());
+    EXPECT_TRUE(wav.samples == expected) << "first case argument: " << (c.args.empty() ? "" : c.args[0]);
+    const bool silent = std::all_of(expected.begin(), expected.end(), [](std::int16_t s) { return s == 0; });
+    EXPECT_EQ(silent, c.frames == 0 || (!c.play && !c.noteOn)) << c.frames;
+  }
+  EXPECT_EQ(fs::file_size(PathOf("take.wav")), 44u);
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"dirty.kv7", "fast.riff", "take.wav"}));
+}
+
+TEST_F(RenderToolTest, BadInputGivesOneMessageAndLeavesNoOutput) {
+  const std::string preset = PathOf("voice.kv7");
+  const std::string riff = PathOf("riff.riff");
+  const std::string tooLong = PathOf("too-long.kv7");
+  WriteParamFile(preset, 37, std::vector<int>(37, 1));
+  WriteParamFile(riff, 36, std::vector<int>(36, 1));
+  WriteParamFile(tooLong, 38, std::vector<int>(38, 1));
+  const std::string out = PathOf("out.wav");
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string message;
+  } cases[] = {
+      {{}, 2, "no output file given"},
+      {{"--frames", "100"}, 2, "no output file given"},
+      {{"-o"}, 2, "needs a value"},
+      {{"-o", ""}, 2, "output file name is empty"},
+      {{"-o", out, "--bogus"}, 2, "unknown option '--bogus'"},
+      {{"-o", out, "extra"}, 2, "unexpected argument 'extra'"},
+      {{"-o", out, "--frames", "abc"}, 2, "--frames must be"},
+      {{"-o", out, "--frames", "-1"}, 2, "--frames must be"},
+      {{"-o", out, "--frames", "12x"}, 2, "--frames must be"},
+      {{"-o", out, "--frames", "99999999999999999999"}, 2, "--frames must be"},
+      {{"-o", out, "--frames", "2147483630"}, 2, "too long for a WAV file"},
+      {{"-o", out, "--seconds", "nan"}, 2, "--seconds must be"},
+      {{"-o", out, "--seconds", "-0.5"}, 2, "--seconds must be"},
+      {{"-o", out, "--seconds", "1e300"}, 2, "too long for a WAV file"},
+      {{"-o", out, "--seconds", "1", "--frames", "5"}, 2, "not both"},
+      {{"-o", out, "--block", "0"}, 2, "--block must be"},
+      {{"-o", out, "--block", "4097"}, 2, "--block must be"},
+      {{"-o", out, "--no-play=yes"}, 2, "takes no value"},
+      {{"-o", out, "--preset", PathOf("missing.kv7")}, 1, "cannot read preset"},
+      {{"-o", out, "--preset", tooLong}, 1, "is not a preset file"},
+      {{"-o", out, "--riff", preset}, 1, "is not a riff file"},
+      {{"-o", out, "--riff", PathOf("")}, 1, "riff"},
+      {{"-o", PathOf("no/such/dir/out.wav"), "--frames", "10"}, 1, "cannot write"},
+      {{"-o", PathOf(""), "--frames", "10"}, 1, "is a directory"},
+  };
+  for (const auto& c : cases) {
+    const ToolRun run = Run(c.args);
+    const std::string label = c.args.empty() ? "(no arguments)" : c.args.back();
+    EXPECT_EQ(run.exitCode, c.exitCode) << label << ": " << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << label << ": " << run.err;
+    EXPECT_EQ(run.err.rfind("quembrel-render: ", 0), 0u) << run.err;
+    EXPECT_LE(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
+    EXPECT_EQ(run.out, "") << label;
+    EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"riff.riff", "too-long.kv7", "voice.kv7"}))
+        << label;
+  }
+}
+
+TEST_F(RenderToolTest, HelpAndParameterListing) {
+  const ToolRun help = Run({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.out.rfind("Usage: quembrel-render", 0), 0u);
+
+  const std::string riff = PathOf("short.riff");
+  WriteParamFile(riff, 3, {7, 123, -12});
+  const ToolRun listing = Run({"--riff", riff, "--print-params"});
+  EXPECT_EQ(listing.exitCode, 0) << listing.err;
+  EXPECT_EQ(std::count(listing.out.begin(), listing.out.end(), '\n'), 37 + 36);
+  EXPECT_NE(listing.out.find("voice  0  MasterVolume      100\n"), std::string::npos) << listing.out;
+  EXPECT_NE(listing.out.find("riff   1  Bpm               123\n"), std::string::npos) << listing.out;
+  EXPECT_NE(listing.out.find("riff   2  Transpose         -12\n"), std::string::npos) << listing.out;
+  EXPECT_NE(listing.out.find("riff   4  StepNote0          30\n"), std::string::npos) << listing.out;
+  EXPECT_EQ(WorkFiles(), std::vector<std::string>{"short.riff"});
+}
+
+}  // namespace

@@ -1,0 +1,200 @@
+// quembrel-render: renders the voice, played by the riff player, to a WAV file without a sound
+// device. It sets the modules up exactly as the synth panel's start-up does, loads a preset and a
+// riff the way the panels do, and then calls the same block renderer the audio thread calls, so the
+// file holds the very samples the program would play. Unlike the windowed program it reports every
+// failure, and it writes to a temporary file beside the target that is renamed only on success.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/synth_voice.h"
+#include "engine/voice_params.h"
+#include "output/block_renderer.h"
+#include "output/post_process_params.h"
+#include "output/wav_recorder.h"
+#include "sequencer/riff_params.h"
+#include "sequencer/riff_player.h"
+#include "tools/render/progress_bar.h"
+#include "tools/render/render_options.h"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;
+
+std::atomic<bool> g_interrupted{false};
+
+void OnSignal(int) { g_interrupted.store(true); }
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "quembrel-render: %s\n", message.c_str());
+  return kExitFailure;
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+// The synth panel's start-up: voice, riff player, attachment, base pitch. The effects keep the
+// initial state they were constructed with.
+void CreateModules() {
+  g_voice = new CSynthVoice();
+  g_voice->Init();
+  g_riffPlayer = new CRiffPlayer();
+  g_riffPlayer->Init();
+  g_riffPlayer->Attach(g_voice);
+  g_voice->SetFrequency(440.0f);
+}
+
+// Loads a parameter file as the panels do, after checking that it can be opened at all so that the
+// message can tell "unreadable" from "not this kind of file".
+bool LoadModule(CSoundModule& module, const std::string& path, const char* kind, std::string& error) {
+  std::FILE* probe = std::fopen(path.c_str(), "rb");
+  if (probe == nullptr) {
+    error = std::string("cannot read ") + kind + " " + Quoted(path) + ": " + std::strerror(errno);
+    return false;
+  }
+  std::fclose(probe);
+  if (!module.LoadParams(path.c_str())) {
+    error = Quoted(path) + " is not a " + kind + " file of at most " +
+            std::to_string(module.GetParamCount()) + " values";
+    return false;
+  }
+  return true;
+}
+
+// What the synth panel does after loading a preset: each post-process parameter is stored again and
+// passed on to the effects.
+void ApplyPresetEffects() {
+  for (int index : {kDistAmount, kDelayTime, kDelayFeedback}) {
+    const ParamValue value = g_voice->GetParam(index);
+    g_voice->SetParam(index, value);
+    ApplyPostProcessParam(index, value);
+  }
+}
+
+void PrintParams() {
+  for (int i = 0; i < g_voice->GetParamCount(); ++i) {
+    std::printf("voice %2d  %-14s %6d\n", i, kVoiceParams[i].name, g_voice->GetParam(i));
+  }
+  for (int i = 0; i < g_riffPlayer->GetParamCount(); ++i) {
+    std::printf("riff  %2d  %-14s %6d\n", i, kRiffParams[i].name, g_riffPlayer->GetParam(i));
+  }
+}
+
+// Creates an empty temporary file beside target, with the permissions a new file would get.
+bool CreateTemporary(const std::string& target, std::string& temporary, std::string& error) {
+  namespace fs = std::filesystem;
+  const fs::path path(target);
+  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+  std::string pattern = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int fd = mkstemp(name.data());
+  if (fd < 0) {
+    error = "cannot write " + Quoted(target) + ": " + std::strerror(errno);
+    return false;
+  }
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  close(fd);
+  temporary = name.data();
+  return true;
+}
+
+int Render(const RenderOptions& options) {
+  struct stat status {};
+  if (stat(options.output.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+    return Fail("cannot write " + Quoted(options.output) + ": it is a directory");
+  }
+  std::string temporary;
+  std::string error;
+  if (!CreateTemporary(options.output, temporary, error)) {
+    return Fail(error);
+  }
+  if (!g_wavRecorder.Start(temporary.c_str())) {
+    const int cause = errno;
+    g_wavRecorder.Finish();
+    std::remove(temporary.c_str());
+    return Fail("cannot write " + Quoted(options.output) + ": " + std::strerror(cause));
+  }
+
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  std::signal(SIGHUP, OnSignal);
+  std::vector<std::int16_t> block(static_cast<std::size_t>(options.blockFrames));
+  CProgressBar progress(options.frames);
+  std::int64_t done = 0;
+  while (done < options.frames && !g_interrupted.load()) {
+    const std::int64_t left = options.frames - done;
+    const int n = left < options.blockFrames ? static_cast<int>(left) : options.blockFrames;
+    RenderBlock(block.data(), n * 2);
+    g_wavRecorder.Drain();
+    done += n;
+    progress.Update(done);
+  }
+  const bool complete = g_wavRecorder.Finish();
+  progress.End(done);
+
+  if (g_interrupted.load()) {
+    std::remove(temporary.c_str());
+    std::fprintf(stderr, "quembrel-render: interrupted; %s not written\n", Quoted(options.output).c_str());
+    return kExitInterrupted;
+  }
+  if (!complete) {
+    std::remove(temporary.c_str());
+    return Fail("writing " + Quoted(options.output) + " failed (is the disk full?)");
+  }
+  if (std::rename(temporary.c_str(), options.output.c_str()) != 0) {
+    const int cause = errno;
+    std::remove(temporary.c_str());
+    return Fail("cannot write " + Quoted(options.output) + ": " + std::strerror(cause));
+  }
+  return EXIT_SUCCESS;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RenderOptions options;
+  std::string error;
+  if (!ParseRenderOptions(argc, argv, options, error)) {
+    std::fprintf(stderr, "quembrel-render: %s\nTry 'quembrel-render --help'.\n", error.c_str());
+    return kExitUsage;
+  }
+  if (options.help) {
+    std::fputs(kRenderUsage, stdout);
+    return EXIT_SUCCESS;
+  }
+
+  CreateModules();
+  if (!options.preset.empty()) {
+    if (!LoadModule(*g_voice, options.preset, "preset", error)) {
+      return Fail(error);
+    }
+    ApplyPresetEffects();
+  }
+  if (!options.riff.empty() && !LoadModule(*g_riffPlayer, options.riff, "riff", error)) {
+    return Fail(error);
+  }
+  if (options.printParams) {
+    PrintParams();
+    return EXIT_SUCCESS;
+  }
+  if (options.play) {
+    g_riffPlayer->Play();
+  }
+  if (options.noteOn) {
+    g_voice->NoteOn();
+  }
+  return Render(options);
+}

@@ -1,0 +1,152 @@
+// Parses the render tool's options by hand, so that every mistake gets one message of our own.
+// Options that take a value accept "--name value" and "--name=value" (and "-o FILE", "-oFILE").
+#include "tools/render/render_options.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <string_view>
+
+#include "output/block_renderer.h"
+#include "output/wav_recorder.h"
+
+const char* const kRenderUsage =
+    "Usage: quembrel-render -o FILE [options]\n"
+    "Renders the synthesizer's voice, played by its riff player, to a 16-bit mono 44100 Hz WAV file\n"
+    "through the same chain as the program: riff player, voice, distortion, delay, recorder.\n"
+    "\n"
+    "  -o, --output FILE   the WAV file to write (required)\n"
+    "      --preset FILE   load a preset (*.kv7) into the voice and its effects\n"
+    "      --riff FILE     load a riff (*.riff) into the riff player\n"
+    "      --no-play       do not start the riff player\n"
+    "      --note-on       press the voice's note (held for its envelope's timed sustain)\n"
+    "      --frames N      render N frames (default 441000, ten seconds)\n"
+    "      --seconds S     render S seconds, rounded to the nearest frame\n"
+    "      --block B       render in blocks of B frames, 1 to 4096 (default 882, the last shorter)\n"
+    "      --print-params  print every parameter of the voice and the riff player after loading\n"
+    "                      the preset and the riff, then exit without rendering\n"
+    "      --help          show this text\n"
+    "\n"
+    "Exit status: 0 on success, 1 when a file cannot be read or written, 2 on a bad command line.\n";
+
+namespace {
+
+bool ParseInteger(std::string_view text, std::int64_t& value) {
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, value);
+  return result.ec == std::errc() && result.ptr == end && !text.empty();
+}
+
+bool ParseSeconds(const std::string& text, double& seconds) {
+  char* end = nullptr;
+  seconds = std::strtod(text.c_str(), &end);
+  return !text.empty() && end == text.c_str() + text.size() && std::isfinite(seconds);
+}
+
+}  // namespace
+
+bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& options, std::string& error) {
+  bool framesGiven = false;
+  bool secondsGiven = false;
+  double seconds = 0.0;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    std::string name(arg);
+    std::string value;
+    bool hasValue = false;
+    if (arg.starts_with("--")) {
+      const std::size_t equals = arg.find('=');
+      if (equals != std::string_view::npos) {
+        name = std::string(arg.substr(0, equals));
+        value = std::string(arg.substr(equals + 1));
+        hasValue = true;
+      }
+    } else if (arg.starts_with("-o") && arg.size() > 2) {
+      name = "-o";
+      value = std::string(arg.substr(2));
+      hasValue = true;
+    }
+
+    const bool takesValue = name == "-o" || name == "--output" || name == "--preset" ||
+                            name == "--riff" || name == "--frames" || name == "--seconds" ||
+                            name == "--block";
+    const bool isFlag = name == "--no-play" || name == "--note-on" || name == "--help" ||
+                        name == "-h" || name == "--print-params";
+    if (!takesValue && !isFlag) {
+      error = arg.starts_with("-") ? "unknown option '" + name + "'"
+                                   : "unexpected argument '" + name + "'";
+      return false;
+    }
+    if (isFlag && hasValue) {
+      error = "option '" + name + "' takes no value";
+      return false;
+    }
+    if (takesValue && !hasValue) {
+      if (i + 1 >= argc) {
+        error = "option '" + name + "' needs a value";
+        return false;
+      }
+      value = argv[++i];
+    }
+
+    if (name == "-o" || name == "--output") {
+      options.output = value;
+    } else if (name == "--preset") {
+      options.preset = value;
+    } else if (name == "--riff") {
+      options.riff = value;
+    } else if (name == "--no-play") {
+      options.play = false;
+    } else if (name == "--note-on") {
+      options.noteOn = true;
+    } else if (name == "--help" || name == "-h") {
+      options.help = true;
+    } else if (name == "--print-params") {
+      options.printParams = true;
+    } else if (name == "--block") {
+      std::int64_t block = 0;
+      if (!ParseInteger(value, block) || block < 1 || block > kMixBufferFrames) {
+        error = "--block must be a whole number of frames from 1 to 4096, not '" + value + "'";
+        return false;
+      }
+      options.blockFrames = static_cast<int>(block);
+    } else if (name == "--frames") {
+      if (!ParseInteger(value, options.frames) || options.frames < 0) {
+        error = "--frames must be a whole number of frames, 0 or more, not '" + value + "'";
+        return false;
+      }
+      framesGiven = true;
+    } else {
+      if (!ParseSeconds(value, seconds) || seconds < 0.0) {
+        error = "--seconds must be a number of seconds, 0 or more, not '" + value + "'";
+        return false;
+      }
+      secondsGiven = true;
+    }
+    if (options.output.empty() && (name == "-o" || name == "--output")) {
+      error = "the output file name is empty";
+      return false;
+    }
+  }
+
+  if (framesGiven && secondsGiven) {
+    error = "give either --frames or --seconds, not both";
+    return false;
+  }
+  if (secondsGiven) {
+    const double frames = std::round(seconds * 44100.0);
+    options.frames = frames > static_cast<double>(CWavRecorder::kMaxSamples)
+                         ? std::int64_t{CWavRecorder::kMaxSamples} + 1
+                         : static_cast<std::int64_t>(frames);
+  }
+  if (options.frames > CWavRecorder::kMaxSamples) {
+    error = "the render is too long for a WAV file: at most " +
+            std::to_string(CWavRecorder::kMaxSamples) + " frames (about 13.5 hours)";
+    return false;
+  }
+  if (options.output.empty() && !options.help && !options.printParams) {
+    error = "no output file given (use -o FILE)";
+    return false;
+  }
+  return true;
+}
