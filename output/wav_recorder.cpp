@@ -1,8 +1,9 @@
 // The recorder's two sides: Write on the audio thread fills the ring; Start, Drain and Finish on
-// the control thread own the file. The handshake between Write and Finish is a store-then-load on
-// each side (`writeInFlight` then `recording` in Write, `recording` then `writeInFlight` in
-// Finish), both sequentially consistent, so either Finish sees the Write in flight and waits for
-// it, or the Write sees the recording cleared and leaves.
+// the control thread own the file. The handshake between Write and Finish is a write-then-load on
+// each side (`writeSequence` then `recording` in Write, `recording` then `writeSequence` in
+// Finish), all sequentially consistent, so either Finish sees the Write in flight and waits for
+// that one Write to end, or the Write sees the recording cleared and leaves. Waiting for the
+// sequence to move on, rather than for a flag to drop, cannot be starved by back-to-back Writes.
 #include "output/wav_recorder.h"
 
 #include <sys/stat.h>
@@ -56,7 +57,7 @@ CWavRecorder::CWavRecorder()
       sampleCount(0),
       file(nullptr),
       toFile(false),
-      writeInFlight(false),
+      writeSequence(0),
       sampleLimit(kMaxSamples),
       samplesStored(0),
       writeFailed(false),
@@ -89,8 +90,11 @@ bool CWavRecorder::Start(const char* path) {
 
 bool CWavRecorder::Finish() {
   recording.store(0);
-  while (writeInFlight.load()) {
-    std::this_thread::yield();
+  const std::uint32_t seen = writeSequence.load();
+  if ((seen & 1u) != 0) {
+    while (writeSequence.load() == seen) {
+      std::this_thread::yield();
+    }
   }
   Drain();
   toFile.store(false, std::memory_order_relaxed);
@@ -119,7 +123,7 @@ void CWavRecorder::Drain() {
 }
 
 void CWavRecorder::Write(const std::int16_t* samples, std::int32_t count) {
-  writeInFlight.store(true);
+  writeSequence.fetch_add(1);
   if (recording.load() == 1 && samples != nullptr && count > 0) {
     const std::int32_t counted = sampleCount.load(std::memory_order_relaxed);
     const std::int32_t room = sampleLimit.load(std::memory_order_relaxed) - counted;
@@ -131,7 +135,7 @@ void CWavRecorder::Write(const std::int16_t* samples, std::int32_t count) {
       sampleCount.store(counted + accepted, std::memory_order_relaxed);
     }
   }
-  writeInFlight.store(false, std::memory_order_release);
+  writeSequence.fetch_add(1, std::memory_order_release);
 }
 
 bool CWavRecorder::IsRecording() const { return recording.load() == 1; }

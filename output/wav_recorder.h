@@ -56,7 +56,8 @@ class CWavRecorder {
   std::atomic<std::int32_t> sampleCount;
   std::FILE* file;
   std::atomic<bool> toFile;
-  std::atomic<bool> writeInFlight;
+  // Odd while a Write runs: each Write adds one on entry and one on exit.
+  std::atomic<std::uint32_t> writeSequence;
   std::atomic<std::int32_t> sampleLimit;
   // Samples that reached the file, and whether a write to it has failed: control thread only.
   std::int32_t samplesStored;

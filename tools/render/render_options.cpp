@@ -19,7 +19,7 @@ const char* const kRenderUsage =
     "      --preset FILE   load a preset (*.kv7) into the voice and its effects\n"
     "      --riff FILE     load a riff (*.riff) into the riff player\n"
     "      --no-play       do not start the riff player\n"
-    "      --note-on       press the voice's note (held for its envelope's timed sustain)\n"
+    "      --note-on       start a note on the voice, as the \"Note ON\" button does\n"
     "      --frames N      render N frames (default 441000, ten seconds)\n"
     "      --seconds S     render S seconds, rounded to the nearest frame\n"
     "      --block B       render in blocks of B frames, 1 to 4096 (default 882, the last shorter)\n"
