@@ -159,11 +159,7 @@ int CDialog::DoModal() {
   modalLoop = &loop;
   window->Dispatch([](CDialog& dialog) { dialog.OnInitDialog(); });
   if (!ended && Window() != nullptr) {
-    window->show();
-    if (dialogTemplate.style & kDialogForeground) {
-      window->raise();
-      window->activateWindow();
-    }
+    ShowWindow(kShow);
     loop.exec(QEventLoop::DialogExec);
   }
   modalLoop = nullptr;
@@ -181,6 +177,15 @@ bool CDialog::Create(CWindow* parent) {
     ShowWindow(kShowNormal);
   }
   return true;
+}
+
+void CDialog::ShowWindow(int command) {
+  CWindow::ShowWindow(command);
+  QWidget* window = GetWidget();
+  if (window != nullptr && command != kShowHide && (dialogTemplate.style & kDialogForeground)) {
+    window->raise();
+    window->activateWindow();
+  }
 }
 
 void CDialog::EndDialog(int result) {

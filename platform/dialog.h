@@ -40,6 +40,9 @@ class CDialog : public CWindow {
   // Creates the window modeless and initialises it; it shows only if its template says visible,
   // otherwise at ShowWindow. False if the window exists already or cannot be made.
   bool Create(CWindow* parent = nullptr);
+  // Shows or hides the window as CWindow does; a dialog whose template asks for the foreground is
+  // also raised and activated when shown.
+  void ShowWindow(int command);
   // Ends a modal dialog with `result`, or hides a modeless one.
   void EndDialog(int result);
   void DestroyWindow();

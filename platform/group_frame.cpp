@@ -1,9 +1,7 @@
-// CGroupFrame: draws the frame in the current style and the caption over its top edge.
+// CGroupFrame: draws an etched frame and the caption over its top edge.
 #include "platform/group_frame.h"
 
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOptionFrame>
 
 namespace {
 
@@ -27,13 +25,13 @@ void CGroupFrame::SetCaption(const QString& text) {
 void CGroupFrame::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const QFontMetrics metrics = fontMetrics();
-  QStyleOptionFrame option;
-  option.initFrom(this);
-  option.rect = rect().adjusted(0, metrics.height() / 2, 0, 0);
-  option.lineWidth = 1;
-  option.midLineWidth = 0;
-  option.state |= QStyle::State_Sunken;
-  style()->drawPrimitive(QStyle::PE_FrameGroupBox, &option, &painter, this);
+  // The frame line runs through the middle of the caption; an etched line is a shadow line with
+  // a highlight line one pixel below and right of it.
+  const QRect frame(0, metrics.height() / 2, width() - 2, height() - metrics.height() / 2 - 2);
+  painter.setPen(palette().color(QPalette::Light));
+  painter.drawRect(frame.translated(1, 1));
+  painter.setPen(palette().color(QPalette::Mid));
+  painter.drawRect(frame);
   if (caption.isEmpty()) {
     return;
   }

@@ -63,10 +63,16 @@ void CWindow::InvalidateRect(const Rect* rect, bool /*erase*/) {
   if (widget == nullptr) {
     return;
   }
-  if (rect == nullptr) {
-    widget->update();
-  } else {
-    widget->update(QRect(rect->left, rect->top, rect->Width(), rect->Height()));
+  const QRect area = rect == nullptr ? widget->rect()
+                                     : QRect(rect->left, rect->top, rect->Width(), rect->Height());
+  widget->update(area);
+  // Controls paint their own background, so the toolkit would not repaint them for their parent.
+  const auto children = widget->findChildren<QWidget*>();
+  for (QWidget* child : children) {
+    const QRect childArea(child->mapTo(widget.data(), QPoint(0, 0)), child->size());
+    if (child->isVisible() && childArea.intersects(area)) {
+      child->update(area.intersected(childArea).translated(-childArea.topLeft()));
+    }
   }
 }
 

@@ -24,8 +24,8 @@ class CWindow {
   int GetDlgCtrlID() const;
   std::string GetWindowText() const;
   void SetWindowText(const std::string& text);
-  // Asks for a repaint of the rectangle (the whole window when null), children included. Our
-  // widgets always repaint their background first, so erase is implied.
+  // Asks for a repaint of the rectangle (the whole window when null), the controls in it
+  // included. Our widgets always repaint their background first, so erase is implied.
   void InvalidateRect(const Rect* rect, bool erase);
   void ShowWindow(int command);
   void EnableWindow(bool enable);
