@@ -1,0 +1,69 @@
+// CKnob: the rotary control of both panels, an owner-drawn push button showing one frame of a
+// 64-frame knob strip, a four-cell read-out of its integer value and its caption as a label. The
+// user drags vertically with the left button held; every drag step reports the knob's control id
+// and value to its copy of the knob-change callback, which is how the panels learn of changes.
+// The knob itself knows nothing of parameters.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/button.h"
+#include "platform/raster_image.h"
+
+using KnobCallback = void (*)(int controlId, int value);
+
+// The panel handler that the next SetRange copies into its knob; empty at program start.
+extern KnobCallback g_knobCallback;
+// Bitmap 129: 64 frames of 32 x 32 side by side, the marker turning clockwise.
+extern CRasterImage g_knobStrip;
+// Bitmap 131: 12 glyphs of 8 x 12 side by side: blank, the digits 0 to 9, minus.
+extern CRasterImage g_digitGlyphs;
+// Set by the first knob constructed, once it has tried to load both bitmaps.
+extern bool g_knobBitmapsLoaded;
+
+class CKnob : public CButton {
+ public:
+  static constexpr int kKnobStripId = 129;
+  static constexpr int kDigitGlyphsId = 131;
+  static constexpr int kFrameSize = 32;
+  static constexpr int kGlyphWidth = 8;
+  static constexpr int kGlyphHeight = 12;
+  static constexpr int kLabelTop = 44;
+  // Vertical travel, in pixels, of a sweep across the whole range.
+  static constexpr int kSweepPixels = 256;
+
+  CKnob();
+  ~CKnob() override;
+
+  LResult WindowProc(unsigned message, WParam wParam, LParam lParam) override;
+  void DrawItem(const DrawItemInfo& info) override;
+
+  // Clamps v into the range; neither redraws nor reports.
+  void SetValue(int v);
+  // Applies min..max and then SetValue(v) when min < max; always copies g_knobCallback.
+  void SetRange(int min, int max, int v);
+
+  int GetValue() const { return value; }
+  int GetMin() const { return minValue; }
+  int GetMax() const { return maxValue; }
+  KnobCallback GetCallback() const { return callback; }
+  bool IsDragging() const { return dragging != 0; }
+
+  // The strip frame shown for the current value, 0..62.
+  int FrameIndex() const;
+  // The glyphs of the four read-out cells, left to right.
+  void ReadoutGlyphs(int glyphs[4]) const;
+
+ private:
+  void SetValueWide(std::int64_t v);
+
+  KnobCallback callback = nullptr;
+  int minValue = 0;
+  int maxValue = 0;
+  int value = 0;
+  // Number of values, max - min + 1; 64-bit so that no range of 32-bit limits overflows it.
+  std::int64_t range = 1;
+  int dragStartValue = 0;
+  int dragging = 0;
+  int dragStartY = 0;
+};
