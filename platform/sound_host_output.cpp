@@ -16,8 +16,7 @@ void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
 
 }  // namespace
 
-CHostSoundOutput::CHostSoundOutput()
-    : started(false), floatSamples(false), backend(Backend::kNone), bufferFrames(0) {}
+CHostSoundOutput::CHostSoundOutput() : started(false), floatSamples(false) {}
 
 CHostSoundOutput::~CHostSoundOutput() { Close(); }
 
@@ -55,14 +54,12 @@ bool CHostSoundOutput::OpenWith(int api, Backend candidate) {
                                floatSamples ? RTAUDIO_FLOAT32 : RTAUDIO_SINT16, 44100, &frames,
                                &CHostSoundOutput::Render, this, &options, &IgnoreBackendError);
     if (!candidateAudio->isStreamOpen()) return false;
-    bufferFrames = frames;
   } catch (const RtAudioError&) {
     return false;
   } catch (const std::exception&) {
     return false;
   }
   audio = std::move(candidateAudio);
-  backend = candidate;
   return true;
 }
 
@@ -93,14 +90,9 @@ void CHostSoundOutput::Close() {
   }
   audio.reset();
   started.store(false, std::memory_order_release);
-  backend = Backend::kNone;
 }
 
 CSoundRing& CHostSoundOutput::GetRing() { return ring; }
-
-CHostSoundOutput::Backend CHostSoundOutput::GetBackend() const { return backend; }
-
-unsigned CHostSoundOutput::GetBufferFrames() const { return bufferFrames; }
 
 int CHostSoundOutput::Render(void* output, void*, unsigned int frames, double, unsigned int,
                              void* user) {

@@ -17,8 +17,6 @@ class RtAudio;
 
 class CHostSoundOutput {
  public:
-  enum class Backend { kNone, kJack, kPulse, kAlsa };
-
   // Frames per backend callback and, where the backend lets us choose, the number of such
   // buffers it queues: 3 x 128 frames is 8.7 ms.
   static constexpr unsigned kBufferFrames = 128;
@@ -39,11 +37,10 @@ class CHostSoundOutput {
   void Close();
 
   CSoundRing& GetRing();
-  Backend GetBackend() const;
-  // Frames per callback as the backend granted them.
-  unsigned GetBufferFrames() const;
 
  private:
+  enum class Backend { kJack, kPulse, kAlsa };
+
   static int Render(void* output, void* input, unsigned int frames, double streamTime,
                     unsigned int status, void* user);
   bool OpenWith(int api, Backend candidate);
@@ -52,6 +49,4 @@ class CHostSoundOutput {
   CSoundRing ring;
   std::atomic<bool> started;
   bool floatSamples;
-  Backend backend;
-  unsigned bufferFrames;
 };
