@@ -12,6 +12,9 @@ bool CButton::Attach(COwnerDrawButton* control) {
   if (control == nullptr) {
     return false;
   }
+  if (CButton* previous = control->Owner(); previous != nullptr) {
+    previous->Detach();
+  }
   control->SetOwner(this);
   SetWidget(control);
   return true;

@@ -31,7 +31,8 @@ class CButton : public CWindow {
   virtual LResult WindowProc(unsigned message, WParam wParam, LParam lParam);
   virtual void DrawItem(const DrawItemInfo& info);
 
-  // Binds this object to `control` (released from any earlier object); false for a null control.
+  // Binds this object to `control`, releasing this object's earlier control and the control's
+  // earlier object; false for a null control.
   bool Attach(COwnerDrawButton* control);
   void Detach();
 

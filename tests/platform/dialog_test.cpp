@@ -202,9 +202,10 @@ TEST_F(DialogTest, BindControlAttachesOwnerDrawnButtonsOnly) {
   {
     CButton shortLived;
     ASSERT_TRUE(dialog.BindControl(1002, shortLived));
-    EXPECT_EQ(button.GetWidget(), control);  // rebinding leaves the old object pointing at it...
+    EXPECT_EQ(button.GetWidget(), nullptr);  // a control has one object at a time
   }
-  EXPECT_EQ(control->Owner(), nullptr);  // ...but the control forgets an object that has gone
+  EXPECT_EQ(control->Owner(), nullptr);  // and forgets an object that has gone
+  ASSERT_TRUE(dialog.BindControl(1002, button));
   dialog.DestroyWindow();
   EXPECT_EQ(button.GetWidget(), nullptr);
   EXPECT_EQ(button.GetDlgCtrlID(), 0);

@@ -1,6 +1,7 @@
 // CImageFileWriter: BMP and PNG encoders and whole-file writes.
 #include "tools/resgen/image_file_writer.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
