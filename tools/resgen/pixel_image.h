@@ -17,6 +17,10 @@ struct Rgba {
 class CPixelImage {
  public:
   CPixelImage(int width, int height);
+  CPixelImage(const CPixelImage&) = delete;
+  CPixelImage& operator=(const CPixelImage&) = delete;
+  CPixelImage(CPixelImage&&) = default;
+  CPixelImage& operator=(CPixelImage&&) = default;
 
   int Width() const { return width; }
   int Height() const { return height; }
