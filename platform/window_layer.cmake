@@ -3,6 +3,8 @@
 if(QUEMBREL_BUILD_GUI)
   find_package(Qt6 REQUIRED COMPONENTS Widgets)
   add_library(quembrel_platform_ui STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/application.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/application.h
     ${CMAKE_CURRENT_LIST_DIR}/auto_radio_button.cpp
     ${CMAKE_CURRENT_LIST_DIR}/auto_radio_button.h
     ${CMAKE_CURRENT_LIST_DIR}/button.cpp
@@ -30,6 +32,8 @@ if(QUEMBREL_BUILD_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/raster_image.cpp
     ${CMAKE_CURRENT_LIST_DIR}/raster_image.h
     ${CMAKE_CURRENT_LIST_DIR}/rect.h
+    ${CMAKE_CURRENT_LIST_DIR}/repeating_timer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/repeating_timer.h
     ${CMAKE_CURRENT_LIST_DIR}/window.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window.h
   )

@@ -1,0 +1,196 @@
+// CRiffPanel: layout, refresh, knob and gate handling, and the riff and recording dialogs.
+#include "ui/riff_panel.h"
+
+#include "output/wav_recorder.h"
+#include "platform/file_picker.h"
+#include "sequencer/riff_params.h"
+#include "sequencer/riff_player.h"
+
+const KnobParam g_riffKnobTable[] = {
+    {1053, kStepNote0 + 0},  {1054, kStepNote0 + 1},  {1055, kStepNote0 + 2},
+    {1056, kStepNote0 + 3},  {1057, kStepNote0 + 4},  {1058, kStepNote0 + 5},
+    {1059, kStepNote0 + 6},  {1060, kStepNote0 + 7},  {1061, kStepNote0 + 8},
+    {1062, kStepNote0 + 9},  {1063, kStepNote0 + 10}, {1064, kStepNote0 + 11},
+    {1065, kStepNote0 + 12}, {1066, kStepNote0 + 13}, {1067, kStepNote0 + 14},
+    {1068, kStepNote0 + 15}, {1086, kBpm},            {1087, kTranspose},
+    {-1, -1},
+};
+
+std::string g_lastRiffPath;
+std::string g_lastWavPath;
+CRiffPanel* g_riffPanel = nullptr;
+
+namespace {
+
+constexpr unsigned kFileDialogFlags = kFileHideReadOnly | kFileOverwritePrompt | kFilePathMustExist;
+
+constexpr int kKnobStyle = kStyleTabStop;
+constexpr int kGateStyle = kStyleTabStop;
+constexpr int kButtonStyle = kStyleTabStop;
+
+const DialogControl kRiffControls[] = {
+    {1070, ControlKind::kCheckBox, "", 15, 5, 10, 10, kGateStyle},
+    {1053, ControlKind::kOwnerDrawButton, "Pulse", 5, 20, 25, 35, kKnobStyle},
+    {1071, ControlKind::kCheckBox, "", 41, 5, 10, 10, kGateStyle},
+    {1054, ControlKind::kOwnerDrawButton, "Pulse", 31, 20, 25, 35, kKnobStyle},
+    {1072, ControlKind::kCheckBox, "", 65, 5, 10, 10, kGateStyle},
+    {1055, ControlKind::kOwnerDrawButton, "Pulse", 55, 20, 25, 35, kKnobStyle},
+    {1073, ControlKind::kCheckBox, "", 91, 5, 10, 10, kGateStyle},
+    {1056, ControlKind::kOwnerDrawButton, "Pulse", 81, 20, 25, 35, kKnobStyle},
+    {1074, ControlKind::kCheckBox, "", 115, 5, 10, 10, kGateStyle},
+    {1057, ControlKind::kOwnerDrawButton, "Pulse", 105, 20, 25, 35, kKnobStyle},
+    {1075, ControlKind::kCheckBox, "", 141, 5, 10, 10, kGateStyle},
+    {1058, ControlKind::kOwnerDrawButton, "Pulse", 131, 20, 25, 35, kKnobStyle},
+    {1076, ControlKind::kCheckBox, "", 165, 5, 10, 10, kGateStyle},
+    {1059, ControlKind::kOwnerDrawButton, "Pulse", 155, 20, 25, 35, kKnobStyle},
+    {1077, ControlKind::kCheckBox, "", 191, 5, 10, 10, kGateStyle},
+    {1060, ControlKind::kOwnerDrawButton, "Pulse", 181, 20, 25, 35, kKnobStyle},
+    {1078, ControlKind::kCheckBox, "", 215, 5, 10, 10, kGateStyle},
+    {1061, ControlKind::kOwnerDrawButton, "Pulse", 205, 20, 25, 35, kKnobStyle},
+    {1079, ControlKind::kCheckBox, "", 241, 5, 10, 10, kGateStyle},
+    {1062, ControlKind::kOwnerDrawButton, "Pulse", 231, 20, 25, 35, kKnobStyle},
+    {1080, ControlKind::kCheckBox, "", 265, 5, 10, 10, kGateStyle},
+    {1063, ControlKind::kOwnerDrawButton, "Pulse", 255, 20, 25, 35, kKnobStyle},
+    {1081, ControlKind::kCheckBox, "", 291, 5, 10, 10, kGateStyle},
+    {1064, ControlKind::kOwnerDrawButton, "Pulse", 281, 20, 25, 35, kKnobStyle},
+    {1082, ControlKind::kCheckBox, "", 315, 5, 10, 10, kGateStyle},
+    {1065, ControlKind::kOwnerDrawButton, "Pulse", 305, 20, 25, 35, kKnobStyle},
+    {1083, ControlKind::kCheckBox, "", 341, 5, 10, 10, kGateStyle},
+    {1066, ControlKind::kOwnerDrawButton, "Pulse", 331, 20, 25, 35, kKnobStyle},
+    {1084, ControlKind::kCheckBox, "", 365, 5, 10, 10, kGateStyle},
+    {1067, ControlKind::kOwnerDrawButton, "Pulse", 355, 20, 25, 35, kKnobStyle},
+    {1085, ControlKind::kCheckBox, "", 391, 5, 10, 10, kGateStyle},
+    {1068, ControlKind::kOwnerDrawButton, "Pulse", 381, 20, 25, 35, kKnobStyle},
+    {1086, ControlKind::kOwnerDrawButton, "BPM", 5, 60, 25, 35, kKnobStyle},
+    {1087, ControlKind::kOwnerDrawButton, "Transp.", 30, 60, 25, 35, kKnobStyle},
+    {1038, ControlKind::kPushButton, "Record", 260, 60, 45, 15, kButtonStyle},
+    {1040, ControlKind::kPushButton, "Stop rec.", 260, 75, 45, 15, kButtonStyle},
+    {1041, ControlKind::kPushButton, "Load", 315, 60, 45, 15, kButtonStyle},
+    {1042, ControlKind::kPushButton, "Save", 315, 75, 45, 15, kButtonStyle},
+    {1069, ControlKind::kPushButton, "Play", 360, 60, 45, 15, kButtonStyle},
+    {1039, ControlKind::kPushButton, "Stop", 360, 75, 45, 15, kButtonStyle},
+};
+
+// No close box: the panel stays for the whole run.
+const DialogTemplate kRiffTemplate = {
+    "", 412, 122, kDialogCaption | kDialogForeground, kRiffControls,
+    static_cast<int>(sizeof(kRiffControls) / sizeof(kRiffControls[0])),
+};
+
+int ParamOfKnob(int controlId) {
+  for (const KnobParam* row = g_riffKnobTable; row->controlId > 0; ++row) {
+    if (row->controlId == controlId) {
+      return row->paramIndex;
+    }
+  }
+  return -1;
+}
+
+}  // namespace
+
+CRiffPanel::CRiffPanel(CWindow* parent) : CDialog(kRiffTemplate, parent) {}
+
+bool CRiffPanel::OnInitDialog() {
+  CDialog::OnInitDialog();
+  g_knobCallback = &CRiffPanel::OnRiffKnob;
+  RefreshControls();
+  return true;
+}
+
+void CRiffPanel::DoDataExchange() {
+  for (int k = 0; k < kKnobCount; ++k) {
+    BindControl(g_riffKnobTable[k].controlId, knobs[k]);
+  }
+}
+
+void CRiffPanel::RefreshControls() {
+  g_knobCallback = &CRiffPanel::OnRiffKnob;
+  for (int k = 0; k < kKnobCount; ++k) {
+    const int param = g_riffKnobTable[k].paramIndex;
+    knobs[k].SetRange(kRiffParams[param].minimum, kRiffParams[param].maximum,
+                      g_riffPlayer->GetParam(param));
+  }
+  for (int k = 0; k < kStepCount; ++k) {
+    CheckDlgButton(kFirstGateId + k, g_riffPlayer->GetParam(kStepGate0 + k) != 0 ? kChecked : kUnchecked);
+  }
+  InvalidateRect(nullptr, true);
+}
+
+void CRiffPanel::OnRiffKnob(int controlId, int value) {
+  const int param = ParamOfKnob(controlId);
+  if (param >= 0) {
+    g_riffPlayer->SetParam(param, static_cast<ParamValue>(value));
+  }
+}
+
+bool CRiffPanel::OnCommand(WParam wParam, LParam lParam) {
+  if (wParam >= static_cast<WParam>(kFirstGateId) && wParam < static_cast<WParam>(kFirstGateId + kStepCount)) {
+    const int step = static_cast<int>(wParam) - kFirstGateId;
+    g_riffPlayer->SetParam(kStepGate0 + step, static_cast<ParamValue>(IsDlgButtonChecked(kFirstGateId + step)));
+  }
+  return CDialog::OnCommand(wParam, lParam);
+}
+
+bool CRiffPanel::HandleCommand(int id, int code) {
+  if (code != kNotifyClicked) {
+    return CDialog::HandleCommand(id, code);
+  }
+  switch (id) {
+    case kPlayId:
+      OnPlay();
+      return true;
+    case kStopId:
+      OnStop();
+      return true;
+    case kLoadId:
+      OnLoadRiff();
+      return true;
+    case kSaveId:
+      OnSaveRiff();
+      return true;
+    case kStopRecordId:
+      OnStopRecord();
+      return true;
+    case kRecordId:
+      OnRecord();
+      return true;
+    default:
+      return CDialog::HandleCommand(id, code);
+  }
+}
+
+bool CRiffPanel::OnKeyPress(int) { return true; }
+
+void CRiffPanel::OnPlay() { g_riffPlayer->Play(); }
+
+void CRiffPanel::OnStop() { g_riffPlayer->Stop(); }
+
+void CRiffPanel::OnLoadRiff() {
+  CFilePicker picker(true, nullptr, g_lastRiffPath, kFileDialogFlags, "Marrick Riff KV7|*.riff|All|*.*");
+  if (picker.DoModal() != kIdOk || picker.GetPathName().empty()) {
+    return;
+  }
+  g_lastRiffPath = picker.GetPathName();
+  g_riffPlayer->LoadParams(g_lastRiffPath.c_str());
+  RefreshControls();
+}
+
+void CRiffPanel::OnSaveRiff() {
+  CFilePicker picker(false, "riff", g_lastRiffPath, kFileDialogFlags, "Marrick Riff KV7|*.riff");
+  if (picker.DoModal() != kIdOk || picker.GetPathName().empty()) {
+    return;
+  }
+  g_lastRiffPath = picker.GetPathName();
+  g_riffPlayer->SaveParams(g_lastRiffPath.c_str());
+}
+
+void CRiffPanel::OnStopRecord() { g_wavRecorder.Finish(); }
+
+void CRiffPanel::OnRecord() {
+  CFilePicker picker(false, "wav", g_lastWavPath, kFileDialogFlags, "WAV file|*.wav");
+  if (picker.DoModal() != kIdOk || picker.GetPathName().empty()) {
+    return;
+  }
+  g_lastWavPath = picker.GetPathName();
+  g_wavRecorder.Start(g_lastWavPath.c_str());
+}

@@ -1,0 +1,60 @@
+// CRiffPanel: the modeless window in which the user edits and plays the riff: a step knob and a
+// gate box for each of the sixteen steps, tempo and transpose knobs, Play and Stop, loading and
+// saving riff files, and starting and finishing a WAV recording of the output. Every control acts
+// at once on the riff player (g_riffPlayer) or the recorder (g_wavRecorder); the panel keeps no
+// values of its own. It stays open for the whole run: it has no close box and ignores Enter and
+// Escape, since nothing could show it again once hidden.
+#pragma once
+
+#include <string>
+
+#include "platform/dialog.h"
+#include "ui/knob.h"
+#include "ui/knob_param.h"
+
+class CRiffPanel : public CDialog {
+ public:
+  static constexpr int kStepCount = 16;
+  static constexpr int kKnobCount = kStepCount + 2;
+  static constexpr int kFirstStepKnobId = 1053;
+  static constexpr int kFirstGateId = 1070;
+  static constexpr int kBpmKnobId = 1086;
+  static constexpr int kTransposeKnobId = 1087;
+  static constexpr int kRecordId = 1038;
+  static constexpr int kStopId = 1039;
+  static constexpr int kStopRecordId = 1040;
+  static constexpr int kLoadId = 1041;
+  static constexpr int kSaveId = 1042;
+  static constexpr int kPlayId = 1069;
+
+  explicit CRiffPanel(CWindow* parent = nullptr);
+
+  bool OnInitDialog() override;
+  void DoDataExchange() override;
+  bool OnCommand(WParam wParam, LParam lParam) override;
+  bool HandleCommand(int id, int code) override;
+  bool OnKeyPress(int key) override;
+
+  // Sets every control from the riff player's parameters; writes none.
+  void RefreshControls();
+  // The knob-change callback of this panel's knobs.
+  static void OnRiffKnob(int controlId, int value);
+
+ private:
+  void OnPlay();
+  void OnStop();
+  void OnLoadRiff();
+  void OnSaveRiff();
+  void OnStopRecord();
+  void OnRecord();
+
+  CKnob knobs[kKnobCount];
+};
+
+// Step knobs 0..15 edit riff parameters 4..19, then "BPM" and "Transp."; ended by {-1, -1}.
+extern const KnobParam g_riffKnobTable[];
+// The last path chosen in either riff dialog, and in the recording dialog; empty at first.
+extern std::string g_lastRiffPath;
+extern std::string g_lastWavPath;
+// Made and shown by the synth panel's start-up; never deleted.
+extern CRiffPanel* g_riffPanel;

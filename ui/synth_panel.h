@@ -1,0 +1,69 @@
+// CSynthPanel: the program's main window, run modally by the application. It shows every voice
+// parameter as a knob, a radio-button group or a check box, plays a note by hand, and loads and
+// saves presets. Its initialisation is the program's start-up (voice, riff player, riff panel,
+// then sound) and its close command the orderly shut-down of the sound output: the stream is
+// stopped before a running recording is finished, so nothing is rendered after the file is closed.
+// The panel keeps no parameter values of its own: it reads them from the voice when it refreshes
+// and writes every change at once.
+#pragma once
+
+#include <string>
+
+#include "platform/dialog.h"
+#include "platform/icon.h"
+#include "platform/popup_menu.h"
+#include "platform/repeating_timer.h"
+#include "ui/knob.h"
+#include "ui/knob_param.h"
+
+class CSynthPanel : public CDialog {
+ public:
+  static constexpr int kKnobCount = 28;
+  // The menu command that opens the About box.
+  static constexpr int kAboutCommand = 16;
+  static constexpr int kSyncBoxId = 1000;
+  static constexpr int kNoteOnId = 1007;
+  static constexpr int kNoteOffId = 1008;
+  static constexpr int kLoadPresetId = 1064;
+  static constexpr int kSavePresetId = 1065;
+  static constexpr int kDistKnobId = 1066;
+  static constexpr int kDelayTimeKnobId = 1067;
+  static constexpr int kDelayFeedbackKnobId = 1068;
+  // How often recorded samples are moved from the recorder's ring to the file.
+  static constexpr int kDrainIntervalMs = 50;
+
+  explicit CSynthPanel(CWindow* parent = nullptr);
+
+  bool OnInitDialog() override;
+  void DoDataExchange() override;
+  bool OnCommand(WParam wParam, LParam lParam) override;
+  bool HandleCommand(int id, int code) override;
+  void OnClose() override;
+  bool OnKeyPress(int key) override;
+  void OnContextMenu(int screenX, int screenY) override;
+
+  // Sets every control from the voice's parameters; writes none.
+  void RefreshControls();
+  // The knob-change callback of this panel's knobs.
+  static void OnSynthKnob(int controlId, int value);
+  // Commands of the panel's menu: the About box for 16..31, nothing else.
+  void OnSysCommand(int id, LParam lParam);
+
+  const CPopupMenu& GetSystemMenu() const { return systemMenu; }
+
+ private:
+  void OnNoteOn();
+  void OnNoteOff();
+  void OnLoadPreset();
+  void OnSavePreset();
+
+  CKnob knobs[kKnobCount];
+  CIcon icon;
+  CPopupMenu systemMenu;
+  CRepeatingTimer drainTimer;
+};
+
+// The 28 knobs' control ids and voice parameters, ended by {-1, -1}.
+extern const KnobParam g_synthKnobTable[];
+// The last path chosen in either preset dialog; empty at first.
+extern std::string g_lastPresetPath;
