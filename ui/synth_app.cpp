@@ -3,6 +3,7 @@
 
 #include "output/audio_stream.h"
 #include "output/wav_recorder.h"
+#include "platform/midi_input.h"
 #include "ui/synth_panel.h"
 
 CSynthApp g_synthApp;
@@ -19,6 +20,7 @@ bool CSynthApp::InitInstance() {
 // the audio thread must still stop before the recorder closes its file, and both before the
 // process's own teardown takes objects the audio thread uses.
 void CSynthApp::OnExit() {
+  g_midiInput.Close();
   g_audioStream.Stop();
   if (g_wavRecorder.IsRecording()) {
     g_wavRecorder.Finish();

@@ -8,6 +8,7 @@
 #include "output/post_process_params.h"
 #include "output/wav_recorder.h"
 #include "platform/file_picker.h"
+#include "platform/midi_input.h"
 #include "sequencer/riff_player.h"
 #include "ui/about_box.h"
 #include "ui/resources.h"
@@ -205,6 +206,7 @@ bool CSynthPanel::OnInitDialog() {
   // Sound comes last, once everything it reads exists; without a device the program runs silent.
   g_audioStream.SetWindow(GetWidget());
   g_audioStream.Start(&RenderBlock);
+  g_midiInput.Open(g_voice);
   drainTimer.Start(kDrainIntervalMs, &DrainRecorder);
   return true;
 }

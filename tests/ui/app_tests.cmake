@@ -1,0 +1,24 @@
+# Tests of the panels and the application shell, headless with the scripted sound layer.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
+set(quembrel_app_test_libs quembrel_app quembrel_platform_sound_fake PkgConfig::SNDFILE Qt6::Test)
+
+quembrel_add_test(NAME ui_synth_panel_test SOURCES synth_panel_test.cpp
+                  LIBS ${quembrel_app_test_libs} LABELS unit)
+quembrel_add_test(NAME ui_riff_panel_test SOURCES riff_panel_test.cpp
+                  LIBS ${quembrel_app_test_libs} LABELS unit)
+
+quembrel_add_test(NAME ui_synth_app_test SOURCES synth_app_test.cpp
+                  LIBS ${quembrel_app_test_libs} LABELS unit)
+target_compile_definitions(ui_synth_app_test PRIVATE QUEMBREL_PROGRAM="$<TARGET_FILE:quembrel>")
+add_dependencies(ui_synth_app_test quembrel)
+
+quembrel_add_test(NAME ui_recording_test SOURCES recording_test.cpp
+                  LIBS ${quembrel_app_test_libs} LABELS unit)
+target_compile_definitions(ui_recording_test PRIVATE QUEMBREL_RENDER="$<TARGET_FILE:quembrel-render>")
+add_dependencies(ui_recording_test quembrel-render)
+
+set(quembrel_shot_dir ${CMAKE_BINARY_DIR}/artifacts/screenshots)
+quembrel_add_test(NAME ui_screenshot_test SOURCES screenshot_test.cpp
+                  LIBS ${quembrel_app_test_libs} LABELS unit)
+target_compile_definitions(ui_screenshot_test PRIVATE QUEMBREL_ARTIFACT_DIR="${quembrel_shot_dir}")

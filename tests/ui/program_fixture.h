@@ -1,0 +1,128 @@
+// What the panel tests share: the program started once per test process as the application would
+// start it, on the offscreen platform with the scripted sound layer in place of a sound card and a
+// scripted file dialog; and the user's gestures on the real widgets (knob drags as mouse moves,
+// clicks, keys, close requests), so that every test goes through the same code as a user.
+#pragma once
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QAbstractButton>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "output/audio_stream.h"
+#include "platform/file_picker.h"
+#include "platform/owner_draw_button.h"
+#include "platform/sound_fake_layer.h"
+#include "tests/platform/test_app.h"
+#include "ui/knob.h"
+#include "ui/riff_panel.h"
+#include "ui/synth_panel.h"
+
+// The file dialog's stand-in: answers from a queue (an empty answer is Cancel) and keeps every
+// request it saw.
+struct ScriptedFileDialog {
+  static std::deque<std::string>& Answers() {
+    static std::deque<std::string> answers;
+    return answers;
+  }
+  static std::vector<FilePickerRequest>& Requests() {
+    static std::vector<FilePickerRequest> requests;
+    return requests;
+  }
+  static bool Run(const FilePickerRequest& request, std::string& path) {
+    Requests().push_back(request);
+    if (Answers().empty()) {
+      return false;
+    }
+    path = Answers().front();
+    Answers().pop_front();
+    return !path.empty();
+  }
+};
+
+inline CFakeSoundLayer& FakeSound() {
+  static CFakeSoundLayer* layer = new CFakeSoundLayer();
+  return *layer;
+}
+
+// Without an audio thread nobody would answer the stream's stop at exit, so a stream still open
+// then is stopped with a stand-in thread that runs the passes until the stop is acknowledged.
+inline void StopManualStream() {
+  if (FakeSound().Count(FakeSoundOp::kReleaseDevice) == FakeSound().Count(FakeSoundOp::kOpenDevice)) {
+    return;
+  }
+  std::thread audio([] {
+    while (g_audioStream.FillBuffer()) {
+    }
+  });
+  g_audioStream.Stop();
+  audio.join();
+}
+
+// The synth panel after its start-up, made once per process. The sound layer runs no audio thread
+// unless a test asks for one before the first call; a test then drives the passes itself.
+inline CSynthPanel& StartProgram(FakeThreadMode threadMode = FakeThreadMode::kManual) {
+  static CSynthPanel* panel = [threadMode] {
+    TestApp();
+    if (threadMode == FakeThreadMode::kManual) {
+      std::atexit(&StopManualStream);
+    }
+    FakeSound().SetThreadMode(threadMode);
+    g_soundLayer = &FakeSound();
+    CFilePicker::SetRunner(&ScriptedFileDialog::Run);
+    auto* created = new CSynthPanel();
+    created->Create();
+    return created;
+  }();
+  return *panel;
+}
+
+inline std::filesystem::path TestFolder(const char* name) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / name;
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+inline CKnob* KnobOf(const CDialog& dialog, int id) {
+  auto* control = qobject_cast<COwnerDrawButton*>(dialog.GetDlgItem(id));
+  return control != nullptr ? dynamic_cast<CKnob*>(control->Owner()) : nullptr;
+}
+
+inline void SendMove(QWidget* widget, int y, Qt::MouseButtons buttons) {
+  const QPointF at(10, y);
+  QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, buttons, Qt::NoModifier);
+  QApplication::sendEvent(widget, &move);
+}
+
+// Presses the left button on the knob, moves it `pixelsUp` up (down when negative) and lets go.
+inline void DragKnob(const CDialog& dialog, int id, int pixelsUp) {
+  QWidget* widget = dialog.GetDlgItem(id);
+  SendMove(widget, 20, Qt::LeftButton);
+  SendMove(widget, 20 - pixelsUp, Qt::LeftButton);
+  SendMove(widget, 20 - pixelsUp, Qt::NoButton);
+}
+
+inline void Click(const CDialog& dialog, int id) {
+  auto* button = qobject_cast<QAbstractButton*>(dialog.GetDlgItem(id));
+  if (button != nullptr) {
+    button->click();
+  }
+}
+
+inline void PressKey(const CDialog& dialog, Qt::Key key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QApplication::sendEvent(dialog.GetWidget(), &press);
+}
+
+inline void RequestClose(const CDialog& dialog) {
+  QCloseEvent close;
+  QApplication::sendEvent(dialog.GetWidget(), &close);
+}

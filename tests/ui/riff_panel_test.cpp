@@ -1,0 +1,186 @@
+// Tests of the riff panel after the program's start-up: step, tempo and transpose knobs reach
+// their riff parameters within their ranges, gate boxes write 1 and 0, riffs go through the
+// dialogs (also after a preset load), the recording dialog starts and "Stop rec." finishes, and
+// the panel cannot be closed or hidden.
+#include "ui/riff_panel.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "engine/synth_voice.h"
+#include "output/distortion.h"
+#include "output/wav_recorder.h"
+#include "sequencer/riff_params.h"
+#include "sequencer/riff_player.h"
+#include "tests/output/wav_file_reader.h"
+#include "tests/ui/program_fixture.h"
+
+namespace {
+
+constexpr int kFarDrag = 512;
+
+class RiffPanelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    StartProgram();
+    panel = g_riffPanel;
+    ScriptedFileDialog::Answers().clear();
+    ScriptedFileDialog::Requests().clear();
+  }
+  CRiffPanel* panel = nullptr;
+};
+
+TEST_F(RiffPanelTest, KnobsReachTheirParametersWithinTheirRanges) {
+  struct Case {
+    int id;
+    int param;
+    int low;
+    int high;
+  };
+  std::vector<Case> cases = {{1086, kBpm, 1, 200}, {1087, kTranspose, -48, 48}};
+  for (int k = 0; k < CRiffPanel::kStepCount; ++k) {
+    cases.push_back({1053 + k, kStepNote0 + k, 0, 96});
+  }
+  for (const Case& c : cases) {
+    EXPECT_EQ(CWindow::TextOf(panel->GetDlgItem(c.id)), c.id >= 1086 ? (c.id == 1086 ? "BPM" : "Transp.") : "Pulse");
+    DragKnob(*panel, c.id, kFarDrag);
+    EXPECT_EQ(g_riffPlayer->GetParam(c.param), c.high) << c.id;
+    DragKnob(*panel, c.id, -kFarDrag);
+    EXPECT_EQ(g_riffPlayer->GetParam(c.param), c.low) << c.id;
+  }
+  // 97 values over 256 pixels: 3 pixels make one note.
+  DragKnob(*panel, 1053, 3);
+  EXPECT_EQ(g_riffPlayer->GetParam(kStepNote0), 1);
+}
+
+TEST_F(RiffPanelTest, GateBoxesWriteOneAndZero) {
+  for (int k = 0; k < CRiffPanel::kStepCount; ++k) {
+    const int id = CRiffPanel::kFirstGateId + k;
+    const int before = g_riffPlayer->GetParam(kStepGate0 + k);
+    Click(*panel, id);
+    EXPECT_EQ(g_riffPlayer->GetParam(kStepGate0 + k), 1 - before) << id;
+    EXPECT_EQ(panel->IsDlgButtonChecked(id), 1 - before);
+    Click(*panel, id);
+    EXPECT_EQ(g_riffPlayer->GetParam(kStepGate0 + k), before) << id;
+  }
+}
+
+TEST_F(RiffPanelTest, RiffsSaveAndLoadThroughTheDialogsAfterAPreset) {
+  const std::filesystem::path folder = TestFolder("quembrel_riffs");
+  const std::string riff = (folder / "walk.riff").string();
+
+  DragKnob(*panel, 1063, kFarDrag);  // the eleventh step knob: step 10
+  DragKnob(*panel, 1064, -kFarDrag);  // the twelfth: step 11
+  EXPECT_EQ(g_riffPlayer->GetParam(14), 96);
+  EXPECT_EQ(g_riffPlayer->GetParam(15), 0);
+  Click(*panel, CRiffPanel::kFirstGateId + 3);
+  const int gate3 = g_riffPlayer->GetParam(kStepGate0 + 3);
+  ScriptedFileDialog::Answers().push_back(riff);
+  Click(*panel, CRiffPanel::kSaveId);
+  ASSERT_EQ(ScriptedFileDialog::Requests().size(), 1u);
+  EXPECT_FALSE(ScriptedFileDialog::Requests()[0].open);
+  EXPECT_EQ(ScriptedFileDialog::Requests()[0].defaultExtension, "riff");
+  EXPECT_EQ(ScriptedFileDialog::Requests()[0].filter, "Marrick Riff KV7|*.riff");
+  EXPECT_EQ(ScriptedFileDialog::Requests()[0].flags, 0x806u);
+  EXPECT_EQ(std::filesystem::file_size(riff), 74u);
+
+  // Load a preset on the synth panel, then the riff here.
+  const std::string preset = (folder / "default.kv7").string();
+  CSynthPanel& synth = StartProgram();
+  ScriptedFileDialog::Answers().push_back(preset);
+  Click(synth, CSynthPanel::kSavePresetId);
+  ScriptedFileDialog::Answers().push_back(preset);
+  Click(synth, CSynthPanel::kLoadPresetId);
+
+  DragKnob(*panel, 1063, -kFarDrag);
+  DragKnob(*panel, 1064, kFarDrag);
+  Click(*panel, CRiffPanel::kFirstGateId + 3);
+  ScriptedFileDialog::Answers().push_back(riff);
+  Click(*panel, CRiffPanel::kLoadId);
+  const FilePickerRequest& load = ScriptedFileDialog::Requests().back();
+  EXPECT_TRUE(load.open);
+  EXPECT_EQ(load.defaultExtension, "");
+  EXPECT_EQ(load.fileName, riff);
+  EXPECT_EQ(load.filter, "Marrick Riff KV7|*.riff|All|*.*");
+  EXPECT_EQ(g_riffPlayer->GetParam(14), 96);
+  EXPECT_EQ(g_riffPlayer->GetParam(15), 0);
+  EXPECT_EQ(KnobOf(*panel, 1063)->GetValue(), 96);
+  EXPECT_EQ(panel->IsDlgButtonChecked(CRiffPanel::kFirstGateId + 3), gate3);
+  EXPECT_EQ(g_knobCallback, &CRiffPanel::OnRiffKnob);
+  EXPECT_EQ(KnobOf(synth, 1066)->GetCallback(), &CSynthPanel::OnSynthKnob);
+
+  // Step knobs after both loads edit the riff only: step 0 and step 13 (whose id a synth knob shares).
+  std::vector<ParamValue> voiceBefore;
+  for (int i = 0; i < g_voice->GetParamCount(); ++i) {
+    voiceBefore.push_back(g_voice->GetParam(i));
+  }
+  const float distBefore = g_distortion.GetAmount();
+  const int step0 = g_riffPlayer->GetParam(4);
+  const int step13 = g_riffPlayer->GetParam(17);
+  ASSERT_LT(step0, 90);
+  ASSERT_LT(step13, 90);
+  DragKnob(*panel, 1053, 3);
+  DragKnob(*panel, 1066, 3);
+  EXPECT_EQ(g_riffPlayer->GetParam(4), step0 + 1);
+  EXPECT_EQ(g_riffPlayer->GetParam(17), step13 + 1);
+  for (int i = 0; i < g_voice->GetParamCount(); ++i) {
+    EXPECT_EQ(g_voice->GetParam(i), voiceBefore[i]) << i;
+  }
+  EXPECT_EQ(g_distortion.GetAmount(), distBefore);
+
+  // Cancelled dialogs and a file that does not load change nothing but what they must.
+  DragKnob(*panel, 1063, -kFarDrag);
+  Click(*panel, CRiffPanel::kLoadId);
+  Click(*panel, CRiffPanel::kSaveId);
+  EXPECT_EQ(g_riffPlayer->GetParam(14), 0);
+  EXPECT_EQ(g_lastRiffPath, riff);
+  const std::string missing = (folder / "missing.riff").string();
+  ScriptedFileDialog::Answers().push_back(missing);
+  Click(*panel, CRiffPanel::kLoadId);
+  EXPECT_EQ(g_riffPlayer->GetParam(14), 0);
+  EXPECT_EQ(g_lastRiffPath, missing);
+}
+
+TEST_F(RiffPanelTest, RecordAsksForAFileAndStopRecFinishesIt) {
+  const std::string wav = (TestFolder("quembrel_record") / "take.wav").string();
+  Click(*panel, CRiffPanel::kRecordId);  // cancelled
+  EXPECT_FALSE(g_wavRecorder.IsRecording());
+  EXPECT_TRUE(g_lastWavPath.empty());
+  Click(*panel, CRiffPanel::kStopRecordId);  // nothing to finish
+  EXPECT_FALSE(g_wavRecorder.IsRecording());
+
+  ScriptedFileDialog::Answers().push_back(wav);
+  Click(*panel, CRiffPanel::kRecordId);
+  const FilePickerRequest& request = ScriptedFileDialog::Requests().back();
+  EXPECT_FALSE(request.open);
+  EXPECT_EQ(request.defaultExtension, "wav");
+  EXPECT_EQ(request.filter, "WAV file|*.wav");
+  EXPECT_EQ(request.flags, 0x806u);
+  EXPECT_TRUE(g_wavRecorder.IsRecording());
+  EXPECT_EQ(g_lastWavPath, wav);
+  Click(*panel, CRiffPanel::kStopRecordId);
+  EXPECT_FALSE(g_wavRecorder.IsRecording());
+  EXPECT_TRUE(IsCompleteWav(ReadWavFile(wav)));
+
+  Click(*panel, CRiffPanel::kRecordId);
+  EXPECT_EQ(ScriptedFileDialog::Requests().back().fileName, wav);
+}
+
+TEST_F(RiffPanelTest, PlayAndStopDriveTheRiffPlayer) {
+  Click(*panel, CRiffPanel::kPlayId);
+  EXPECT_TRUE(g_riffPlayer->IsActive());
+  Click(*panel, CRiffPanel::kStopId);
+  EXPECT_FALSE(g_riffPlayer->IsActive());
+}
+
+TEST_F(RiffPanelTest, ThePanelStaysOpen) {
+  ASSERT_TRUE(panel->GetWidget()->isVisible());
+  EXPECT_FALSE(panel->GetWidget()->windowFlags() & Qt::WindowCloseButtonHint);
+  PressKey(*panel, Qt::Key_Escape);
+  PressKey(*panel, Qt::Key_Return);
+  RequestClose(*panel);
+  EXPECT_TRUE(panel->GetWidget()->isVisible());
+}
+
+}  // namespace

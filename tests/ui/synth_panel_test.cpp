@@ -1,0 +1,355 @@
+// Tests of the synth panel after the program's start-up: every knob reaches its voice parameter
+// (and the post-process knobs the effects), the radio groups and target boxes write their
+// parameters, presets go through the dialogs, the About box is offered, and the close box shuts
+// the sound down in order.
+#include "ui/synth_panel.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "engine/synth_voice.h"
+#include "engine/voice_params.h"
+#include "output/audio_stream.h"
+#include "output/distortion.h"
+#include "output/echo_delay.h"
+#include "output/wav_recorder.h"
+#include "tests/output/wav_file_reader.h"
+#include "tests/ui/program_fixture.h"
+#include "ui/about_box.h"
+
+namespace {
+
+struct KnobCase {
+  int id;
+  int param;
+  int low;
+  int high;
+};
+
+// The panel's knobs with the ranges a user can reach.
+const KnobCase kKnobs[] = {
+    {1002, kOscAPulse, 0, 100},      {1001, kOscMix, -100, 100},      {1003, kOscBTune, -48, 48},
+    {1005, kOscBFine, -100, 100},    {1004, kOscBPulse, 0, 100},      {1040, kMasterVolume, 0, 100},
+    {1009, kAmpAttack, 1, 500},      {1010, kAmpDecay, 1, 500},       {1011, kAmpSustain, 0, 1000},
+    {1012, kAmpLevel, 0, 100},       {1013, kAmpRelease, 0, 1000},    {1014, kSubLevel, 0, 100},
+    {1037, kCutoff, 1, 255},         {1032, kFltEnvAmount, -128, 127}, {1015, kFltAttack, 1, 500},
+    {1028, kFltDecay, 1, 500},       {1029, kFltSustain, 0, 1000},    {1030, kFltLevel, 0, 100},
+    {1031, kFltRelease, 0, 1000},    {1042, kLfo1Pulse, 0, 100},      {1043, kLfo1Rate, 0, 255},
+    {1044, kLfo1Amount, 0, 100},     {1053, kLfo2Pulse, 0, 100},      {1054, kLfo2Rate, 0, 255},
+    {1055, kLfo2Amount, 0, 100},     {1066, kDistAmount, 0, 100},     {1067, kDelayTime, 0, 1000},
+    {1068, kDelayFeedback, 0, 100},
+};
+
+// A sweep of the whole range takes 256 pixels; twice that reaches either end from anywhere.
+constexpr int kFarDrag = 512;
+
+void WritePreset(const std::string& path, const std::vector<ParamValue>& values) {
+  std::ofstream out(path, std::ios::binary);
+  const auto put = [&out](ParamValue v) {
+    const auto u = static_cast<std::uint16_t>(v);
+    out.put(static_cast<char>(u & 0xFF));
+    out.put(static_cast<char>(u >> 8));
+  };
+  put(static_cast<ParamValue>(values.size()));
+  for (ParamValue v : values) {
+    put(v);
+  }
+}
+
+std::vector<ParamValue> DefaultPreset() {
+  std::vector<ParamValue> values;
+  for (const ParamInfo& info : kVoiceParams) {
+    values.push_back(info.defaultValue);
+  }
+  return values;
+}
+
+// Loads `values` as a preset through the Load button and the dialog.
+void LoadPreset(CSynthPanel& panel, const std::string& path, const std::vector<ParamValue>& values) {
+  WritePreset(path, values);
+  ScriptedFileDialog::Answers().push_back(path);
+  Click(panel, CSynthPanel::kLoadPresetId);
+}
+
+class SynthPanelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    panel = &StartProgram();
+    ScriptedFileDialog::Answers().clear();
+    ScriptedFileDialog::Requests().clear();
+  }
+  CSynthPanel* panel = nullptr;
+};
+
+TEST_F(SynthPanelTest, EveryKnobDragReachesItsParameterAtBothEnds) {
+  for (const KnobCase& c : kKnobs) {
+    DragKnob(*panel, c.id, kFarDrag);
+    EXPECT_EQ(g_voice->GetParam(c.param), c.high) << c.id;
+    EXPECT_EQ(KnobOf(*panel, c.id)->GetValue(), c.high) << c.id;
+    DragKnob(*panel, c.id, -kFarDrag);
+    EXPECT_EQ(g_voice->GetParam(c.param), c.low) << c.id;
+  }
+  // A small drag moves by the knob's own steps: 3 pixels on a 101-value knob is one step.
+  DragKnob(*panel, 1040, 3);
+  EXPECT_EQ(g_voice->GetParam(kMasterVolume), 1);
+}
+
+TEST_F(SynthPanelTest, PostProcessKnobsDriveTheEffects) {
+  DragKnob(*panel, 1066, kFarDrag);
+  EXPECT_EQ(g_distortion.GetAmount(), 100.0f);
+  DragKnob(*panel, 1066, -kFarDrag);
+  EXPECT_EQ(g_voice->GetParam(kDistAmount), 0);
+  EXPECT_EQ(g_distortion.GetAmount(), 0.0f);
+
+  DragKnob(*panel, 1068, kFarDrag);
+  EXPECT_EQ(g_voice->GetParam(kDelayFeedback), 100);
+  EXPECT_EQ(g_echoDelay.GetFeedback(), 1.0f);
+
+  DragKnob(*panel, 1067, kFarDrag);
+  EXPECT_EQ(g_echoDelay.GetTimeMs(), 1000.0f);
+  EXPECT_EQ(g_echoDelay.GetDelayFrames(), 32768u);
+  DragKnob(*panel, 1067, -kFarDrag);
+  DragKnob(*panel, 1067, 3);  // 1001 values over 256 pixels: 3 pixels are 11 ms
+  EXPECT_EQ(g_voice->GetParam(kDelayTime), 11);
+  EXPECT_EQ(g_echoDelay.GetDelayFrames(), 485u);
+
+  // Other knobs leave the effects alone.
+  DragKnob(*panel, 1040, kFarDrag);
+  EXPECT_EQ(g_echoDelay.GetFeedback(), 1.0f);
+  EXPECT_EQ(g_distortion.GetAmount(), 0.0f);
+}
+
+TEST_F(SynthPanelTest, RadioGroupsWriteTheirPositions) {
+  struct Group {
+    int firstId;
+    int param;
+  };
+  const Group groups[] = {{1016, kOscAWave}, {1020, kOscBWave}, {1024, kSubWave},
+                          {1033, kFilterType}, {1045, kLfo1Wave}, {1056, kLfo2Wave}};
+  for (const Group& g : groups) {
+    for (int position : {3, 0, 2, 1}) {
+      Click(*panel, g.firstId + position);
+      EXPECT_EQ(g_voice->GetParam(g.param), position) << g.firstId;
+      for (int other = 0; other < 4; ++other) {
+        EXPECT_EQ(panel->IsDlgButtonChecked(g.firstId + other), other == position ? kChecked : kUnchecked);
+      }
+    }
+  }
+}
+
+TEST_F(SynthPanelTest, TargetBoxesWriteMasksAndKeepTheBitOnlyAPresetSets) {
+  struct Boxes {
+    int ids[4];
+    int param;
+  };
+  const Boxes lfos[] = {{{1041, 1049, 1050, 1051}, kLfo1Targets}, {{1060, 1061, 1062, 1063}, kLfo2Targets}};
+  const std::string path = (TestFolder("quembrel_targets") / "targets.kv7").string();
+  for (const Boxes& lfo : lfos) {
+    std::vector<ParamValue> preset = DefaultPreset();
+    preset[lfo.param] = 5;
+    LoadPreset(*panel, path, preset);
+    EXPECT_EQ(panel->IsDlgButtonChecked(lfo.ids[0]), kChecked);
+    EXPECT_EQ(panel->IsDlgButtonChecked(lfo.ids[1]), kUnchecked);
+    EXPECT_EQ(panel->IsDlgButtonChecked(lfo.ids[2]), kChecked);
+    EXPECT_EQ(panel->IsDlgButtonChecked(lfo.ids[3]), kUnchecked);
+    Click(*panel, lfo.ids[1]);
+    EXPECT_EQ(g_voice->GetParam(lfo.param), 7);
+    Click(*panel, lfo.ids[0]);
+    EXPECT_EQ(g_voice->GetParam(lfo.param), 6);
+
+    preset[lfo.param] = 8;
+    LoadPreset(*panel, path, preset);
+    EXPECT_EQ(panel->IsDlgButtonChecked(lfo.ids[3]), kChecked);
+    EXPECT_FALSE(panel->GetDlgItem(lfo.ids[3])->isEnabled());
+    Click(*panel, lfo.ids[3]);  // disabled: the user cannot change it
+    EXPECT_EQ(g_voice->GetParam(lfo.param), 8);
+    Click(*panel, lfo.ids[0]);
+    EXPECT_EQ(g_voice->GetParam(lfo.param), 9);
+  }
+}
+
+TEST_F(SynthPanelTest, SyncBoxFollowsAndWritesParameterSeven) {
+  EXPECT_EQ(CWindow::TextOf(panel->GetDlgItem(CSynthPanel::kSyncBoxId)), "Sync");
+  const std::string path = (TestFolder("quembrel_sync") / "sync.kv7").string();
+  std::vector<ParamValue> preset = DefaultPreset();
+  preset[kOscSync] = 1;
+  LoadPreset(*panel, path, preset);
+  EXPECT_EQ(panel->IsDlgButtonChecked(CSynthPanel::kSyncBoxId), kChecked);
+  Click(*panel, CSynthPanel::kSyncBoxId);
+  EXPECT_EQ(g_voice->GetParam(kOscSync), 0);
+  Click(*panel, CSynthPanel::kSyncBoxId);
+  EXPECT_EQ(g_voice->GetParam(kOscSync), 1);
+}
+
+TEST_F(SynthPanelTest, OutOfRangeWaveformsLeaveTheirGroupUnchecked) {
+  const std::string path = (TestFolder("quembrel_waves") / "waves.kv7").string();
+  std::vector<ParamValue> preset = DefaultPreset();
+  preset[kOscAWave] = 4;
+  preset[kOscBWave] = -1;
+  preset[kFilterType] = 7;
+  LoadPreset(*panel, path, preset);
+  for (int id = 1016; id <= 1023; ++id) {
+    EXPECT_EQ(panel->IsDlgButtonChecked(id), kUnchecked) << id;
+  }
+  for (int id = 1033; id <= 1036; ++id) {
+    EXPECT_EQ(panel->IsDlgButtonChecked(id), kUnchecked) << id;
+  }
+  // The sub-oscillator's group, next to them, shows its value as before.
+  EXPECT_EQ(panel->IsDlgButtonChecked(1024 + kVoiceParams[kSubWave].defaultValue), kChecked);
+  EXPECT_EQ(g_voice->GetParam(kOscAWave), 4);
+}
+
+TEST_F(SynthPanelTest, PresetsSaveAndLoadThroughTheDialogs) {
+  const std::filesystem::path folder = TestFolder("quembrel_presets");
+  const std::string saved = (folder / "bright.kv7").string();
+
+  DragKnob(*panel, 1037, kFarDrag);
+  DragKnob(*panel, 1066, -kFarDrag);
+  DragKnob(*panel, 1066, 10);
+  const int dist = g_voice->GetParam(kDistAmount);
+  ASSERT_GT(dist, 1);
+  ScriptedFileDialog::Answers().push_back(saved);
+  Click(*panel, CSynthPanel::kSavePresetId);
+  ASSERT_EQ(ScriptedFileDialog::Requests().size(), 1u);
+  const FilePickerRequest& save = ScriptedFileDialog::Requests()[0];
+  EXPECT_FALSE(save.open);
+  EXPECT_EQ(save.defaultExtension, "kv7");
+  EXPECT_EQ(save.filter, "Marrick KV7|*.kv7");
+  EXPECT_EQ(save.flags, 0x806u);
+  EXPECT_EQ(std::filesystem::file_size(saved), 76u);
+  EXPECT_EQ(g_lastPresetPath, saved);
+
+  // Change everything the file holds, then load it back.
+  DragKnob(*panel, 1037, -kFarDrag);
+  DragKnob(*panel, 1066, -kFarDrag);
+  ScriptedFileDialog::Answers().push_back(saved);
+  Click(*panel, CSynthPanel::kLoadPresetId);
+  const FilePickerRequest& load = ScriptedFileDialog::Requests()[1];
+  EXPECT_TRUE(load.open);
+  EXPECT_EQ(load.defaultExtension, "");
+  EXPECT_EQ(load.fileName, saved);
+  EXPECT_EQ(load.filter, "Marrick KV7|*.kv7|All|*.*");
+  EXPECT_EQ(load.flags, 0x806u);
+  EXPECT_EQ(g_voice->GetParam(kCutoff), 255);
+  EXPECT_EQ(KnobOf(*panel, 1037)->GetValue(), 255);
+  EXPECT_EQ(g_distortion.GetAmount(), static_cast<float>(dist));
+
+  // Cancelled dialogs change nothing, not even the remembered path.
+  DragKnob(*panel, 1037, -kFarDrag);
+  Click(*panel, CSynthPanel::kLoadPresetId);
+  Click(*panel, CSynthPanel::kSavePresetId);
+  ScriptedFileDialog::Answers().push_back("");
+  Click(*panel, CSynthPanel::kLoadPresetId);
+  EXPECT_EQ(g_voice->GetParam(kCutoff), 1);
+  EXPECT_EQ(g_lastPresetPath, saved);
+  EXPECT_EQ(ScriptedFileDialog::Requests().back().fileName, saved);
+
+  // A file that does not load leaves the voice as it was and still refreshes the effects.
+  const std::string broken = (folder / "broken.kv7").string();
+  std::ofstream(broken) << "not a preset";
+  ScriptedFileDialog::Answers().push_back(broken);
+  Click(*panel, CSynthPanel::kLoadPresetId);
+  EXPECT_EQ(g_voice->GetParam(kCutoff), 1);
+  EXPECT_EQ(g_lastPresetPath, broken);
+}
+
+TEST_F(SynthPanelTest, NoteButtonsPlayTheVoice) {
+  Click(*panel, CSynthPanel::kNoteOnId);
+  EXPECT_TRUE(g_voice->IsActive());
+  Click(*panel, CSynthPanel::kNoteOffId);
+  StereoFrame frames[CSynthVoice::kControlBlock];
+  for (int i = 0; i < 44100 * 2 && g_voice->IsActive(); i += CSynthVoice::kControlBlock) {
+    g_voice->Render(frames, CSynthVoice::kControlBlock);
+  }
+  EXPECT_FALSE(g_voice->IsActive());
+}
+
+TEST_F(SynthPanelTest, TheMenuOffersTheAboutBoxForItsCommands) {
+  const CPopupMenu& menu = panel->GetSystemMenu();
+  ASSERT_EQ(menu.GetMenuItemCount(), 1);
+  EXPECT_EQ(menu.GetMenuItemID(0), 16);
+  EXPECT_EQ(menu.GetMenuString(0), QStringLiteral("&A propos de Quembrel..."));
+
+  struct Case {
+    int command;
+    bool opens;
+  };
+  for (const Case c : {Case{16, true}, Case{31, true}, Case{0xF060, false}, Case{32, false}, Case{15, false}}) {
+    QString seen;
+    QTimer::singleShot(0, [&seen] {
+      QWidget* box = QApplication::activeModalWidget();
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && w->windowTitle() == QStringLiteral("A propos de Quembrel")) {
+          box = w;
+        }
+      }
+      if (box != nullptr && box->windowTitle() == QStringLiteral("A propos de Quembrel")) {
+        seen = box->windowTitle();
+        for (QLabel* label : box->findChildren<QLabel*>()) {
+          seen += "|" + label->text();
+        }
+        box->close();
+      }
+    });
+    panel->OnSysCommand(c.command, 0);
+    QApplication::processEvents();
+    if (c.opens) {
+      EXPECT_EQ(seen, QStringLiteral("A propos de Quembrel||Quembrel version 1.0|https://quembrel.org"))
+          << c.command;
+    } else {
+      EXPECT_TRUE(seen.isEmpty()) << c.command;
+    }
+  }
+}
+
+TEST_F(SynthPanelTest, EnterDoesNothing) {
+  PressKey(*panel, Qt::Key_Return);
+  EXPECT_TRUE(panel->GetWidget()->isVisible());
+  EXPECT_TRUE(g_riffPanel->GetWidget()->isVisible());
+}
+
+// Last: the close box ends the panel after stopping the sound and finishing the recording, so the
+// pass during which the audio thread acknowledges the stop is the last one in the file.
+TEST_F(SynthPanelTest, ZZCloseBoxStopsTheSoundThenFinishesTheRecording) {
+  const std::filesystem::path folder = TestFolder("quembrel_close");
+  LoadPreset(*panel, (folder / "default.kv7").string(), DefaultPreset());
+  FakeSound().SetPositionMode(FakePositionMode::kFixed);
+  FakeSound().SetPosition(0);
+  ASSERT_TRUE(g_audioStream.FillBuffer());  // from here on every pass renders the whole loop
+  const std::string wav = (folder / "take.wav").string();
+  ScriptedFileDialog::Answers().push_back(wav);
+  Click(*g_riffPanel, CRiffPanel::kRecordId);
+  ASSERT_TRUE(g_wavRecorder.IsRecording());
+  Click(*g_riffPanel, CRiffPanel::kPlayId);
+  ASSERT_TRUE(g_audioStream.FillBuffer());
+
+  std::thread audio([] {
+    while (g_audioStream.FillBuffer()) {
+    }
+  });
+  RequestClose(*panel);
+  audio.join();
+  EXPECT_FALSE(g_wavRecorder.IsRecording());
+  EXPECT_FALSE(panel->GetWidget()->isVisible());
+
+  const WavFileContents file = ReadWavFile(wav);
+  ASSERT_TRUE(IsCompleteWav(file));
+  constexpr std::size_t kLoopSamples = 4096;
+  ASSERT_GE(file.samples.size(), 2 * kLoopSamples);
+  ASSERT_EQ(file.samples.size() % kLoopSamples, 0u);
+  std::vector<std::int16_t> lastPass(kLoopSamples);
+  std::memcpy(lastPass.data(), FakeSound().GetLoopBytes(), kLoopSamples * 2);
+  const std::vector<std::int16_t> fileLast(file.samples.end() - kLoopSamples, file.samples.end());
+  const std::vector<std::int16_t> fileBefore(file.samples.end() - 2 * kLoopSamples,
+                                             file.samples.end() - kLoopSamples);
+  EXPECT_NE(fileLast, fileBefore);  // the riff plays on, so the last pass is told apart
+  EXPECT_EQ(fileLast, lastPass);
+}
+
+}  // namespace
