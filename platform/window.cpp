@@ -3,13 +3,19 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QScreen>
 #include <QVariant>
+#include <algorithm>
 
 #include "platform/group_frame.h"
 
 namespace {
 
 constexpr const char* kControlIdProperty = "quembrelControlId";
+// Room between two windows placed together, and for the title bar that a window manager adds
+// above a window only once it is shown.
+constexpr int kWindowGap = 12;
+constexpr int kTitleBarAllowance = 32;
 
 }  // namespace
 
@@ -37,6 +43,24 @@ std::string CWindow::TextOf(const QWidget* control) {
     text = control->windowTitle();
   }
   return text.toStdString();
+}
+
+void CWindow::PlaceSideBySide(CWindow& first, CWindow& second) {
+  QWidget* a = first.widget;
+  QWidget* b = second.widget;
+  if (a == nullptr || b == nullptr || a->screen() == nullptr) {
+    return;
+  }
+  const QRect area = a->screen()->availableGeometry();
+  const QSize sizeA = a->size() + QSize(0, kTitleBarAllowance);
+  const QSize sizeB = b->size() + QSize(0, kTitleBarAllowance);
+  const bool across = sizeA.width() + kWindowGap + sizeB.width() <= area.width();
+  const QSize pair = across ? QSize(sizeA.width() + kWindowGap + sizeB.width(), std::max(sizeA.height(), sizeB.height()))
+                            : QSize(std::max(sizeA.width(), sizeB.width()), sizeA.height() + kWindowGap + sizeB.height());
+  const int left = area.x() + std::max(0, (area.width() - pair.width()) / 2);
+  const int top = area.y() + std::max(0, (area.height() - pair.height()) / 2);
+  a->move(left, top);
+  b->move(across ? QPoint(left + sizeA.width() + kWindowGap, top) : QPoint(left, top + sizeA.height() + kWindowGap));
 }
 
 int CWindow::GetDlgCtrlID() const { return ControlId(widget); }

@@ -31,6 +31,11 @@ class CWindow {
   void EnableWindow(bool enable);
   bool IsWindowEnabled() const;
 
+  // For two top-level windows not yet shown: `second` goes right of `first`, or below it when the
+  // screen is too narrow, and the pair is centred on the screen `first` is on. Where the window
+  // system decides placement itself (Wayland), this changes nothing.
+  static void PlaceSideBySide(CWindow& first, CWindow& second);
+
   // The control id every control widget carries; 0 when it has none.
   static int ControlId(const QWidget* control);
   static void SetControlId(QWidget* control, int id);

@@ -201,6 +201,7 @@ bool CSynthPanel::OnInitDialog() {
 
   g_riffPanel = new CRiffPanel();
   g_riffPanel->Create();
+  PlaceSideBySide(*this, *g_riffPanel);
   g_riffPanel->ShowWindow(kShowNormal);
 
   // Sound comes last, once everything it reads exists; without a device the program runs silent.

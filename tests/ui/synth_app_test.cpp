@@ -30,6 +30,7 @@ struct StartupView {
   bool ran = false;
   bool synthVisible = false;
   bool riffVisible = false;
+  bool windowsApart = false;
   std::string synthCaption;
   std::string riffCaption;
   std::vector<int> wrongSynthKnobs;
@@ -48,6 +49,7 @@ void Inspect(StartupView& view) {
   view.ran = true;
   view.synthVisible = panel->GetWidget()->isVisible();
   view.riffVisible = g_riffPanel->GetWidget()->isVisible();
+  view.windowsApart = !panel->GetWidget()->frameGeometry().intersects(g_riffPanel->GetWidget()->frameGeometry());
   view.synthCaption = panel->GetWidget()->windowTitle().toStdString();
   view.riffCaption = g_riffPanel->GetWidget()->windowTitle().toStdString();
   for (const KnobParam* row = g_synthKnobTable; row->controlId > 0; ++row) {
@@ -107,6 +109,7 @@ TEST(SynthAppTest, RunsFromStartUpToAnOrderlyShutDown) {
   ASSERT_TRUE(view.ran);
   EXPECT_TRUE(view.synthVisible);
   EXPECT_TRUE(view.riffVisible);
+  EXPECT_TRUE(view.windowsApart);  // the riff panel beside the synth panel, not under it
   EXPECT_EQ(view.synthCaption, "KV7. \"Tessaline\"");
   EXPECT_EQ(view.riffCaption, "");
   EXPECT_TRUE(view.wrongSynthKnobs.empty()) << view.wrongSynthKnobs.front();
