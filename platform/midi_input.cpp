@@ -18,6 +18,10 @@ namespace {
 
 const char* const kPortName = "Quembrel";
 
+// On JACK the audio output already holds the client name "Quembrel". A client name of the MIDI
+// input's own keeps its port's full name, "Quembrel MIDI:Quembrel", the same whichever opened first.
+const char* ClientName(RtMidi::Api api) { return api == RtMidi::UNIX_JACK ? "Quembrel MIDI" : kPortName; }
+
 void Quiet(const char*) {}
 
 // RtMidi prints to the console when it cannot reach a system, before any error callback can be
@@ -34,7 +38,7 @@ bool SystemAvailable(RtMidi::Api api) {
   jack_set_error_function(Quiet);
   jack_set_info_function(Quiet);
   jack_status_t status;
-  jack_client_t* client = jack_client_open(kPortName, JackNoStartServer, &status);
+  jack_client_t* client = jack_client_open(ClientName(api), JackNoStartServer, &status);
   if (client == nullptr) {
     return false;
   }
@@ -61,7 +65,7 @@ std::unique_ptr<RtMidiIn> OpenVirtualPort(RtMidi::Api api, CMidiNoteHandler& not
   }
   std::unique_ptr<RtMidiIn> in;
   try {
-    in = std::make_unique<RtMidiIn>(api, kPortName);
+    in = std::make_unique<RtMidiIn>(api, ClientName(api));
     in->setErrorCallback(OnError, &failed);
     in->setCallback(OnMessage, &notes);
     in->openVirtualPort(kPortName);

@@ -153,12 +153,12 @@ class MidiInputJackTest : public ::testing::Test {
     ASSERT_TRUE(input.Open(watch));
     keyboard = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, "QuembrelTestKeyboard");
     for (unsigned i = 0; i < keyboard->getPortCount(); ++i) {
-      if (keyboard->getPortName(i).find("Quembrel:Quembrel") != std::string::npos) {
+      if (keyboard->getPortName(i).find("Quembrel MIDI:Quembrel") != std::string::npos) {
         keyboard->openPort(i, "keys");
         break;
       }
     }
-    ASSERT_TRUE(keyboard->isPortOpen()) << "no JACK port named Quembrel:Quembrel";
+    ASSERT_TRUE(keyboard->isPortOpen()) << "no JACK port named Quembrel MIDI:Quembrel";
     // A new connection carries messages only from a later process cycle on: knock until it does.
     ASSERT_TRUE(WaitFor([&] {
       Send({0xB0, 123, 0});
