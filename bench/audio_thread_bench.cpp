@@ -12,16 +12,12 @@
 #include "output/block_renderer.h"
 #include "platform/sound_fake_layer.h"
 #include "sequencer/riff_player.h"
+#include "tests/fresh_modules.h"
 
 namespace {
 
 void AudioThreadWhileTheDefaultRiffPlays(benchmark::State& state) {
-  g_voice = new CSynthVoice();
-  g_voice->Init();
-  g_riffPlayer = new CRiffPlayer();
-  g_riffPlayer->Init();
-  g_riffPlayer->Attach(g_voice);
-  g_voice->SetFrequency(440.0f);
+  CreateFreshModules();
   g_riffPlayer->Play();
   CSoundLayer* savedLayer = g_soundLayer;
   for (auto _ : state) {

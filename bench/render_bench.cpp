@@ -14,20 +14,14 @@
 #include "output/echo_delay.h"
 #include "output/wav_recorder.h"
 #include "sequencer/riff_player.h"
+#include "tests/fresh_modules.h"
 
 namespace {
 
 constexpr int kBlockFrames = 882;
 
 void StartDefaultRiff() {
-  delete g_riffPlayer;
-  delete g_voice;
-  g_voice = new CSynthVoice();
-  g_voice->Init();
-  g_riffPlayer = new CRiffPlayer();
-  g_riffPlayer->Init();
-  g_riffPlayer->Attach(g_voice);
-  g_voice->SetFrequency(440.0f);
+  CreateFreshModules();
   g_distortion.Init();
   g_echoDelay.Init();
   g_riffPlayer->Play();

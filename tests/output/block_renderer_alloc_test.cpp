@@ -16,6 +16,7 @@
 #include "output/echo_delay.h"
 #include "output/wav_recorder.h"
 #include "sequencer/riff_player.h"
+#include "tests/fresh_modules.h"
 
 namespace {
 
@@ -45,12 +46,7 @@ void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); 
 namespace {
 
 TEST(BlockRendererAllocationTest, RenderingBlocksAllocatesNothing) {
-  g_voice = new CSynthVoice();
-  g_voice->Init();
-  g_riffPlayer = new CRiffPlayer();
-  g_riffPlayer->Init();
-  g_riffPlayer->Attach(g_voice);
-  g_voice->SetFrequency(440.0f);
+  CreateFreshModules();
   g_distortion.SetAmount(20.0f);
   g_echoDelay.SetDelayTime(250.0f);
   g_echoDelay.SetFeedback(0.5f);

@@ -15,6 +15,7 @@
 #include "output/echo_delay.h"
 #include "output/wav_recorder.h"
 #include "sequencer/riff_player.h"
+#include "tests/fresh_modules.h"
 #include "tests/output/wav_file_reader.h"
 
 namespace {
@@ -22,14 +23,7 @@ namespace {
 // Fresh modules as the program's start-up makes them, with the riff playing, and effects in their
 // initial state plus an echo, so that every stage of the chain leaves a mark.
 void StartFreshChain() {
-  delete g_riffPlayer;
-  delete g_voice;
-  g_voice = new CSynthVoice();
-  g_voice->Init();
-  g_riffPlayer = new CRiffPlayer();
-  g_riffPlayer->Init();
-  g_riffPlayer->Attach(g_voice);
-  g_voice->SetFrequency(440.0f);
+  CreateFreshModules();
   g_distortion.Init();
   g_echoDelay.Init();
   g_echoDelay.SetDelayTime(30.0f);

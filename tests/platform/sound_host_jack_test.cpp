@@ -29,6 +29,7 @@
 #include "output/block_renderer.h"
 #include "output/wav_recorder.h"
 #include "sequencer/riff_player.h"
+#include "tests/fresh_modules.h"
 
 namespace {
 
@@ -234,12 +235,7 @@ TEST(SoundHostJackTest, WhatReachesTheServerIsWhatWasRecorded) {
 
   Capture capture(server.name);
   ASSERT_TRUE(capture.IsOpen());
-  g_voice = new CSynthVoice();
-  g_voice->Init();
-  g_riffPlayer = new CRiffPlayer();
-  g_riffPlayer->Init();
-  g_riffPlayer->Attach(g_voice);
-  g_voice->SetFrequency(440.0f);
+  CreateFreshModules();
   g_riffPlayer->Play();
   const std::string wavPath = (std::filesystem::temp_directory_path() /
                                ("quembrel_jack_test_" + std::to_string(getpid()) + ".wav"))

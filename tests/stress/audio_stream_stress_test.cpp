@@ -20,6 +20,7 @@
 #include "platform/sound_fake_layer.h"
 #include "sequencer/riff_params.h"
 #include "sequencer/riff_player.h"
+#include "tests/fresh_modules.h"
 
 namespace {
 
@@ -30,12 +31,7 @@ TEST(AudioStreamStressTest, UserInterfaceChangesEverythingWhileTheAudioThreadRen
   fake.SetPositionMode(FakePositionMode::kRealTime);
   CSoundLayer* savedLayer = g_soundLayer;
   g_soundLayer = &fake;
-  g_voice = new CSynthVoice();
-  g_voice->Init();
-  g_riffPlayer = new CRiffPlayer();
-  g_riffPlayer->Init();
-  g_riffPlayer->Attach(g_voice);
-  g_voice->SetFrequency(440.0f);
+  CreateFreshModules();
   g_riffPlayer->Play();
   const std::filesystem::path dir = std::filesystem::temp_directory_path();
   const std::string wavPath =

@@ -23,6 +23,7 @@
 #include "output/post_process_params.h"
 #include "output/wav_recorder.h"
 #include "sequencer/riff_player.h"
+#include "tests/fresh_modules.h"
 #include "tests/output/wav_file_reader.h"
 
 namespace {
@@ -130,12 +131,7 @@ TEST(OutputStressTest, RecorderControlAgainstWrite) {
 
 TEST(OutputStressTest, BlockRendererWhileTheUserPlays) {
   const fs::path dir = MakeTempDir("chain");
-  g_voice = new CSynthVoice();
-  g_voice->Init();
-  g_riffPlayer = new CRiffPlayer();
-  g_riffPlayer->Init();
-  g_riffPlayer->Attach(g_voice);
-  g_voice->SetFrequency(440.0f);
+  CreateFreshModules();
 
   std::atomic<bool> stop{false};
   std::atomic<long> blocks{0};

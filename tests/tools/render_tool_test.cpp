@@ -23,6 +23,7 @@
 #include "output/post_process_params.h"
 #include "sequencer/riff_params.h"
 #include "sequencer/riff_player.h"
+#include "tests/fresh_modules.h"
 #include "tests/output/wav_file_reader.h"
 
 extern char** environ;
@@ -110,16 +111,9 @@ class RenderToolTest : public ::testing::Test {
 // The render tool's steps, done here by hand through the same modules and renderer.
 std::vector<std::int16_t> RenderInProcess(const std::string& preset, const std::string& riff,
                                           bool play, bool noteOn, int blockFrames, int frames) {
-  delete g_riffPlayer;
-  delete g_voice;
   g_distortion.Init();
   g_echoDelay.Init();
-  g_voice = new CSynthVoice();
-  g_voice->Init();
-  g_riffPlayer = new CRiffPlayer();
-  g_riffPlayer->Init();
-  g_riffPlayer->Attach(g_voice);
-  g_voice->SetFrequency(440.0f);
+  CreateFreshModules();
   if (!preset.empty()) {
     EXPECT_TRUE(g_voice->LoadParams(preset.c_str()));
     for (int index : {kDistAmount, kDelayTime, kDelayFeedback}) {
