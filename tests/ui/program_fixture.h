@@ -12,10 +12,13 @@
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "engine/param_info.h"
+#include "engine/sound_module.h"
 #include "output/audio_stream.h"
 #include "platform/file_picker.h"
 #include "platform/owner_draw_button.h"
@@ -89,6 +92,31 @@ inline std::filesystem::path TestFolder(const char* name) {
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   return folder;
+}
+
+// Writes a parameter file byte by byte rather than through the modules' SaveParams: a
+// little-endian 16-bit count, then the values.
+inline void WriteParamFile(const std::string& path, const std::vector<ParamValue>& values) {
+  std::ofstream out(path, std::ios::binary);
+  const auto put = [&out](ParamValue v) {
+    const auto u = static_cast<std::uint16_t>(v);
+    out.put(static_cast<char>(u & 0xFF));
+    out.put(static_cast<char>(u >> 8));
+  };
+  put(static_cast<ParamValue>(values.size()));
+  for (ParamValue v : values) {
+    put(v);
+  }
+}
+
+// Every parameter of a module's table at its default, in file order.
+template <std::size_t N>
+std::vector<ParamValue> DefaultValues(const ParamInfo (&table)[N]) {
+  std::vector<ParamValue> values;
+  for (const ParamInfo& info : table) {
+    values.push_back(info.defaultValue);
+  }
+  return values;
 }
 
 inline CKnob* KnobOf(const CDialog& dialog, int id) {

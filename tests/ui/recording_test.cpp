@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "engine/voice_params.h"
@@ -21,28 +20,6 @@ namespace {
 constexpr int kBlockFrames = 512;
 constexpr int kPlayedBlocks = 300;  // about 3.5 s: several bars with echoes
 constexpr int kSilentBlocks = 3;
-
-void WriteParams(const std::string& path, const std::vector<ParamValue>& values) {
-  std::ofstream out(path, std::ios::binary);
-  const auto put = [&out](ParamValue v) {
-    const auto u = static_cast<std::uint16_t>(v);
-    out.put(static_cast<char>(u & 0xFF));
-    out.put(static_cast<char>(u >> 8));
-  };
-  put(static_cast<ParamValue>(values.size()));
-  for (ParamValue v : values) {
-    put(v);
-  }
-}
-
-template <std::size_t N>
-std::vector<ParamValue> Defaults(const ParamInfo (&table)[N]) {
-  std::vector<ParamValue> values;
-  for (const ParamInfo& info : table) {
-    values.push_back(info.defaultValue);
-  }
-  return values;
-}
 
 std::vector<std::int16_t> AfterLeadingSilence(const std::vector<std::int16_t>& samples) {
   auto first = samples.begin();
@@ -70,7 +47,7 @@ TEST(RecordingTest, TheRecordingMatchesTheOfflineRenderer) {
   const std::string take = (folder / "take.wav").string();
   const std::string rendered = (folder / "rendered.wav").string();
 
-  std::vector<ParamValue> voice = Defaults(kVoiceParams);
+  std::vector<ParamValue> voice = DefaultValues(kVoiceParams);
   voice[kOscBWave] = 0;
   voice[kCutoff] = 90;
   voice[kFltEnvAmount] = 60;
@@ -78,13 +55,13 @@ TEST(RecordingTest, TheRecordingMatchesTheOfflineRenderer) {
   voice[kDistAmount] = 12;
   voice[kDelayTime] = 180;
   voice[kDelayFeedback] = 45;
-  WriteParams(preset, voice);
-  std::vector<ParamValue> steps = Defaults(kRiffParams);
+  WriteParamFile(preset, voice);
+  std::vector<ParamValue> steps = DefaultValues(kRiffParams);
   steps[kBpm] = 150;
   steps[kTranspose] = 5;
   steps[kStepGate0 + 3] = 0;
   steps[kStepGate0 + 9] = 0;
-  WriteParams(riff, steps);
+  WriteParamFile(riff, steps);
 
   ScriptedFileDialog::Answers().push_back(preset);
   Click(synth, CSynthPanel::kLoadPresetId);

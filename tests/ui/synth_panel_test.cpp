@@ -49,30 +49,9 @@ const KnobCase kKnobs[] = {
 // A sweep of the whole range takes 256 pixels; twice that reaches either end from anywhere.
 constexpr int kFarDrag = 512;
 
-void WritePreset(const std::string& path, const std::vector<ParamValue>& values) {
-  std::ofstream out(path, std::ios::binary);
-  const auto put = [&out](ParamValue v) {
-    const auto u = static_cast<std::uint16_t>(v);
-    out.put(static_cast<char>(u & 0xFF));
-    out.put(static_cast<char>(u >> 8));
-  };
-  put(static_cast<ParamValue>(values.size()));
-  for (ParamValue v : values) {
-    put(v);
-  }
-}
-
-std::vector<ParamValue> DefaultPreset() {
-  std::vector<ParamValue> values;
-  for (const ParamInfo& info : kVoiceParams) {
-    values.push_back(info.defaultValue);
-  }
-  return values;
-}
-
 // Loads `values` as a preset through the Load button and the dialog.
 void LoadPreset(CSynthPanel& panel, const std::string& path, const std::vector<ParamValue>& values) {
-  WritePreset(path, values);
+  WriteParamFile(path, values);
   ScriptedFileDialog::Answers().push_back(path);
   Click(panel, CSynthPanel::kLoadPresetId);
 }
@@ -151,7 +130,7 @@ TEST_F(SynthPanelTest, TargetBoxesWriteMasksAndKeepTheBitOnlyAPresetSets) {
   const Boxes lfos[] = {{{1041, 1049, 1050, 1051}, kLfo1Targets}, {{1060, 1061, 1062, 1063}, kLfo2Targets}};
   const std::string path = (TestFolder("quembrel_targets") / "targets.kv7").string();
   for (const Boxes& lfo : lfos) {
-    std::vector<ParamValue> preset = DefaultPreset();
+    std::vector<ParamValue> preset = DefaultValues(kVoiceParams);
     preset[lfo.param] = 5;
     LoadPreset(*panel, path, preset);
     EXPECT_EQ(panel->IsDlgButtonChecked(lfo.ids[0]), kChecked);
@@ -177,7 +156,7 @@ TEST_F(SynthPanelTest, TargetBoxesWriteMasksAndKeepTheBitOnlyAPresetSets) {
 TEST_F(SynthPanelTest, SyncBoxFollowsAndWritesParameterSeven) {
   EXPECT_EQ(CWindow::TextOf(panel->GetDlgItem(CSynthPanel::kSyncBoxId)), "Sync");
   const std::string path = (TestFolder("quembrel_sync") / "sync.kv7").string();
-  std::vector<ParamValue> preset = DefaultPreset();
+  std::vector<ParamValue> preset = DefaultValues(kVoiceParams);
   preset[kOscSync] = 1;
   LoadPreset(*panel, path, preset);
   EXPECT_EQ(panel->IsDlgButtonChecked(CSynthPanel::kSyncBoxId), kChecked);
@@ -189,7 +168,7 @@ TEST_F(SynthPanelTest, SyncBoxFollowsAndWritesParameterSeven) {
 
 TEST_F(SynthPanelTest, OutOfRangeWaveformsLeaveTheirGroupUnchecked) {
   const std::string path = (TestFolder("quembrel_waves") / "waves.kv7").string();
-  std::vector<ParamValue> preset = DefaultPreset();
+  std::vector<ParamValue> preset = DefaultValues(kVoiceParams);
   preset[kOscAWave] = 4;
   preset[kOscBWave] = -1;
   preset[kFilterType] = 7;
@@ -318,7 +297,7 @@ TEST_F(SynthPanelTest, EnterDoesNothing) {
 // pass during which the audio thread acknowledges the stop is the last one in the file.
 TEST_F(SynthPanelTest, ZZCloseBoxStopsTheSoundThenFinishesTheRecording) {
   const std::filesystem::path folder = TestFolder("quembrel_close");
-  LoadPreset(*panel, (folder / "default.kv7").string(), DefaultPreset());
+  LoadPreset(*panel, (folder / "default.kv7").string(), DefaultValues(kVoiceParams));
   FakeSound().SetPositionMode(FakePositionMode::kFixed);
   FakeSound().SetPosition(0);
   ASSERT_TRUE(g_audioStream.FillBuffer());  // from here on every pass renders the whole loop
