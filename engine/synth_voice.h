@@ -1,6 +1,5 @@
 // The one monophonic subtractive voice: oscillators A and B, a sub-oscillator an octave down, two
 // LFOs, an amplitude and a filter envelope with timed sustain, and the multimode filter.
-// (Interface agreed between the layers; the engine fills in the private state.)
 //
 // Threads: SetParam, NoteOn, NoteOff, SetFrequency and LoadParams may be called from any thread
 // while another renders. They store what the caller can read back at once (GetParam, IsActive)

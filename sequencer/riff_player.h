@@ -1,5 +1,4 @@
 // The 16-step sequencer that plays the voice: tempo, transposition, and a note and a gate per step.
-// (Interface agreed between the layers; the sequencer fills in the private state.)
 //
 // Threads: SetParam, Play, Stop and LoadParams may be called from any thread while another
 // renders. They store what the caller reads back at once (GetParam, IsActive) and queue the
