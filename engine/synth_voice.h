@@ -53,7 +53,6 @@ class CSynthVoice : public CSoundModule {
   float GetMasterVolume() const { return masterVolume; }
   float GetWeightA() const { return weightA; }
   float GetWeightB() const { return weightB; }
-  float GetSubLevel() const { return subLevel; }
   float GetLfo1Value() const { return lfo1Value; }
   float GetLfo2Value() const { return lfo2Value; }
   float GetBaseFrequency() const { return baseFrequency; }

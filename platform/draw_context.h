@@ -42,7 +42,6 @@ class CDrawContext {
   bool CreateCompatible(const CDrawContext& target);
   // Selects `bitmap` (may be null) into a memory context and returns the one it replaces.
   CRasterImage* SelectBitmap(CRasterImage* bitmap);
-  CRasterImage* SelectedBitmap() const { return bitmap; }
 
   // Copies width x height pixels from (sourceX, sourceY) of the bitmap selected into `source` to
   // (x, y) of this context, replacing what was there. The part of the source rectangle outside the
@@ -52,9 +51,6 @@ class CDrawContext {
 
   Color SetTextColor(Color color);
   void PaintText(const std::string& text, const Rect& rect, unsigned format);
-
-  QPainter* Painter() const { return painter; }
-  bool IsMemory() const { return memory; }
 
  private:
   QPainter* painter;

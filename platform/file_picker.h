@@ -36,7 +36,6 @@ class CFilePicker {
   int DoModal();
   // The chosen path as the file system spells it, ready for the standard file functions.
   const std::string& GetPathName() const { return path; }
-  const FilePickerRequest& Request() const { return request; }
 
   // The filter string as a list of name filters "Name (pattern pattern)"; ";" separates several
   // patterns of one entry, and "*.*" means every file. An entry without a pattern shows every file.
