@@ -1,6 +1,4 @@
 # Tests of the panels and the application shell, headless with the scripted sound layer.
-find_package(PkgConfig REQUIRED)
-pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
 set(quembrel_app_test_libs quembrel_app quembrel_platform_sound_fake PkgConfig::SNDFILE Qt6::Test)
 
 quembrel_add_test(NAME ui_synth_panel_test SOURCES synth_panel_test.cpp
