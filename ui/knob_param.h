@@ -6,3 +6,14 @@ struct KnobParam {
   int controlId;
   int paramIndex;
 };
+
+// The parameter that the knob with `controlId` edits in `table`, or -1 when the table has no row for
+// it.
+inline int ParamOfKnob(const KnobParam* table, int controlId) {
+  for (const KnobParam* row = table; row->controlId > 0; ++row) {
+    if (row->controlId == controlId) {
+      return row->paramIndex;
+    }
+  }
+  return -1;
+}

@@ -77,15 +77,6 @@ const DialogTemplate kRiffTemplate = {
     static_cast<int>(sizeof(kRiffControls) / sizeof(kRiffControls[0])),
 };
 
-int ParamOfKnob(int controlId) {
-  for (const KnobParam* row = g_riffKnobTable; row->controlId > 0; ++row) {
-    if (row->controlId == controlId) {
-      return row->paramIndex;
-    }
-  }
-  return -1;
-}
-
 }  // namespace
 
 CRiffPanel::CRiffPanel(CWindow* parent) : CDialog(kRiffTemplate, parent) {}
@@ -117,7 +108,7 @@ void CRiffPanel::RefreshControls() {
 }
 
 void CRiffPanel::OnRiffKnob(int controlId, int value) {
-  const int param = ParamOfKnob(controlId);
+  const int param = ParamOfKnob(g_riffKnobTable, controlId);
   if (param >= 0) {
     g_riffPlayer->SetParam(param, static_cast<ParamValue>(value));
   }

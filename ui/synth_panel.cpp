@@ -160,15 +160,6 @@ const DialogTemplate kSynthTemplate = {
     static_cast<int>(sizeof(kSynthControls) / sizeof(kSynthControls[0])),
 };
 
-int ParamOfKnob(int controlId) {
-  for (const KnobParam* row = g_synthKnobTable; row->controlId > 0; ++row) {
-    if (row->controlId == controlId) {
-      return row->paramIndex;
-    }
-  }
-  return -1;
-}
-
 void DrainRecorder() { g_wavRecorder.Drain(); }
 
 }  // namespace
@@ -221,7 +212,7 @@ void CSynthPanel::DoDataExchange() {
 void CSynthPanel::RefreshControls() {
   g_knobCallback = &CSynthPanel::OnSynthKnob;
   for (int k = 0; k < kKnobCount; ++k) {
-    const int param = ParamOfKnob(kKnobIds[k]);
+    const int param = ParamOfKnob(g_synthKnobTable, kKnobIds[k]);
     knobs[k].SetRange(kVoiceParams[param].minimum, kVoiceParams[param].maximum, g_voice->GetParam(param));
   }
   for (const RadioGroup& group : kRadioGroups) {
