@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/sound_fake_layer.h"
+#include "tests/wait_for.h"
 
 namespace {
 
@@ -35,16 +36,6 @@ void RecordRegion(std::int16_t* block, std::int32_t byteCount) {
       {static_cast<std::uint32_t>(bytes - g_loopBase), static_cast<std::uint32_t>(byteCount)});
   std::memset(block, 0x5A, static_cast<std::size_t>(byteCount));
   g_callbackCount.fetch_add(1);
-}
-
-template <typename Predicate>
-bool WaitFor(Predicate predicate, std::chrono::milliseconds limit = 5000ms) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!predicate()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
 }
 
 std::vector<FakeSoundOp> OpsOf(const std::vector<FakeSoundEvent>& events) {

@@ -14,7 +14,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -22,6 +21,7 @@
 #include <vector>
 
 #include "sequencer/note_target.h"
+#include "tests/wait_for.h"
 
 namespace {
 
@@ -131,17 +131,6 @@ class CJackServer {
   std::string log;
   pid_t pid = -1;
 };
-
-bool WaitFor(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + 5s;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
 
 class MidiInputJackTest : public ::testing::Test {
  protected:
