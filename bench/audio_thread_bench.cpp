@@ -7,7 +7,6 @@
 #include <chrono>
 #include <thread>
 
-#include "engine/synth_voice.h"
 #include "output/audio_stream.h"
 #include "output/block_renderer.h"
 #include "platform/sound_fake_layer.h"

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/synth_voice.h"
 #include "output/block_renderer.h"
 #include "output/distortion.h"
 #include "output/echo_delay.h"

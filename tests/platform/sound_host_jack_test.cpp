@@ -24,7 +24,6 @@
 #include <thread>
 #include <vector>
 
-#include "engine/synth_voice.h"
 #include "output/audio_stream.h"
 #include "output/block_renderer.h"
 #include "output/wav_recorder.h"
