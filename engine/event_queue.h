@@ -57,6 +57,10 @@ class CEventQueue {
     return true;
   }
 
+  // Consumer thread only: whether every slot claimed so far has been popped. A failing Pop alone
+  // does not say so: a producer may have claimed the next slot and not yet filled it.
+  bool IsDrained() const { return tail.load(std::memory_order_acquire) == head; }
+
  private:
   struct Cell {
     std::atomic<std::uint32_t> sequence;

@@ -112,11 +112,18 @@ void CSynthVoice::Post(const Event& event) {
 }
 
 void CSynthVoice::ApplyPending() {
+  // Calls lost to a full queue are made up from the stored values, but only once every call
+  // queued before the loss has been replayed: replayed after the catch-up, they would undo it.
+  const bool lostCalls =
+      overflowed.load(std::memory_order_relaxed) && overflowed.exchange(false, std::memory_order_acquire);
   // Bounded: a thread that keeps posting cannot hold the rendering thread here.
   Event event;
   for (std::uint32_t i = 0; i < kQueueCapacity && events.Pop(event); ++i) ApplyEvent(event);
-  if (overflowed.load(std::memory_order_relaxed) && overflowed.exchange(false, std::memory_order_acquire)) {
+  if (!lostCalls) return;
+  if (events.IsDrained()) {
     CatchUpAfterOverflow();
+  } else {
+    overflowed.store(true, std::memory_order_relaxed);
   }
 }
 

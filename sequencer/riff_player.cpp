@@ -65,6 +65,10 @@ void CRiffPlayer::Post(const Event& event) {
 }
 
 void CRiffPlayer::ApplyPending() {
+  // Calls lost to a full queue are made up from the stored values, but only once every call
+  // queued before the loss has been replayed: replayed after the catch-up, they would undo it.
+  const bool lostCalls =
+      overflowed.load(std::memory_order_relaxed) && overflowed.exchange(false, std::memory_order_acquire);
   // Bounded: a thread that keeps posting cannot hold the rendering thread here.
   Event event;
   for (std::uint32_t i = 0; i < kQueueCapacity && events.Pop(event); ++i) {
@@ -80,12 +84,14 @@ void CRiffPlayer::ApplyPending() {
         break;
     }
   }
-  if (overflowed.load(std::memory_order_relaxed) && overflowed.exchange(false, std::memory_order_acquire)) {
-    // Calls lost to a full queue: catch up from the latest stored values and play state.
-    for (int i = 0; i < kParamCount; ++i) ApplyParam(i, params[i].load(std::memory_order_relaxed));
-    if (lostStop.exchange(false, std::memory_order_relaxed)) ApplyStop();
-    playing = playRequested.load(std::memory_order_relaxed);
+  if (!lostCalls) return;
+  if (!events.IsDrained()) {
+    overflowed.store(true, std::memory_order_relaxed);
+    return;
   }
+  for (int i = 0; i < kParamCount; ++i) ApplyParam(i, params[i].load(std::memory_order_relaxed));
+  if (lostStop.exchange(false, std::memory_order_relaxed)) ApplyStop();
+  playing = playRequested.load(std::memory_order_relaxed);
 }
 
 void CRiffPlayer::ApplyParam(int index, ParamValue value) {
