@@ -48,7 +48,14 @@ class CKnobDialog : public CDialog {
   CKnob knobs[5];
 };
 
-// The first knob of the program loads both bitmaps; this must run before any other knob exists.
+// The shared bitmaps, as the first knob of the program loads them.
+void LoadKnobBitmaps() {
+  TestApp();
+  CKnob knob;
+}
+
+// The first knob of the program loads both bitmaps. It must meet a program without knobs: CTest
+// runs each test in a process of its own.
 TEST(KnobBitmapsTest, FirstKnobLoadsTheSharedBitmapsFromTheResources) {
   TestApp();
   EXPECT_FALSE(g_knobBitmapsLoaded);
@@ -75,7 +82,7 @@ TEST(KnobBitmapsTest, FirstKnobLoadsTheSharedBitmapsFromTheResources) {
 }
 
 TEST(KnobBitmapsTest, MarkerTurnsClockwiseFromSevenToFiveOClock) {
-  TestApp();
+  LoadKnobBitmaps();
   const QImage& strip = g_knobStrip.Image();
   double previous = -1000.0;
   for (int frame = 0; frame < 64; ++frame) {
@@ -105,7 +112,7 @@ TEST(KnobBitmapsTest, MarkerTurnsClockwiseFromSevenToFiveOClock) {
 }
 
 TEST(KnobBitmapsTest, GlyphsAreBlankDigitsAndMinusInOrder) {
-  TestApp();
+  LoadKnobBitmaps();
   // Dark pixels per glyph: segments of 4 pixels across and 3 down.
   const int expected[12] = {0, 20, 6, 18, 18, 13, 18, 21, 10, 24, 21, 4};
   const QImage& glyphs = g_digitGlyphs.Image();

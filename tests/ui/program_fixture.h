@@ -1,5 +1,5 @@
 // What the panel tests share: the program started once per test process as the application would
-// start it, on the offscreen platform with the scripted sound layer in place of a sound card and a
+// start it (CTest runs every test in a process of its own, so each test meets a fresh program), on the offscreen platform with the scripted sound layer in place of a sound card and a
 // scripted file dialog; and the user's gestures on the real widgets (knob drags as mouse moves,
 // clicks, keys, close requests), so that every test goes through the same code as a user.
 #pragma once
@@ -16,6 +16,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 #include "engine/param_info.h"
 #include "engine/sound_module.h"
@@ -87,8 +89,10 @@ inline CSynthPanel& StartProgram(FakeThreadMode threadMode = FakeThreadMode::kMa
   return *panel;
 }
 
+// A fresh folder of this process's own: tests of one program may run side by side.
 inline std::filesystem::path TestFolder(const char* name) {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() / name;
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / (std::string(name) + "_" + std::to_string(getpid()));
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   return folder;

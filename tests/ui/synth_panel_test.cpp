@@ -293,9 +293,10 @@ TEST_F(SynthPanelTest, EnterDoesNothing) {
   EXPECT_TRUE(g_riffPanel->GetWidget()->isVisible());
 }
 
-// Last: the close box ends the panel after stopping the sound and finishing the recording, so the
-// pass during which the audio thread acknowledges the stop is the last one in the file.
-TEST_F(SynthPanelTest, ZZCloseBoxStopsTheSoundThenFinishesTheRecording) {
+// The close box ends the panel after stopping the sound and finishing the recording, so the pass
+// during which the audio thread acknowledges the stop is the last one in the file. The program is
+// over afterwards: like every test, this one runs in a process of its own.
+TEST_F(SynthPanelTest, CloseBoxStopsTheSoundThenFinishesTheRecording) {
   const std::filesystem::path folder = TestFolder("quembrel_close");
   LoadPreset(*panel, (folder / "default.kv7").string(), DefaultValues(kVoiceParams));
   FakeSound().SetPositionMode(FakePositionMode::kFixed);
