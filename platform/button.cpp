@@ -33,6 +33,14 @@ LResult CButton::WindowProc(unsigned message, WParam wParam, LParam lParam) {
 
 void CButton::DrawItem(const DrawItemInfo&) {}
 
+std::string CButton::ToolTipText() const { return std::string(); }
+
+void CButton::RefreshToolTip() {
+  if (COwnerDrawButton* control = Control(); control != nullptr) {
+    control->RefreshToolTip();
+  }
+}
+
 LResult CButton::DefWindowProc(unsigned message, WParam, LParam) {
   if (COwnerDrawButton* control = Control(); control != nullptr) {
     control->DefaultProcessing(message);

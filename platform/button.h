@@ -1,8 +1,11 @@
 // CButton: the object side of an owner-drawn push button. A panel keeps CButton-derived members
 // (the knobs) and binds each to its dialog's control of the same id when the dialog initialises;
 // from then on the control asks the object to draw it (DrawItem) and hands it its mouse moves
-// (WindowProc), whose base version lets the push button do its own processing.
+// (WindowProc), whose base version lets the push button do its own processing, and asks it for
+// its tooltip (ToolTipText).
 #pragma once
+
+#include <string>
 
 #include "platform/message.h"
 #include "platform/rect.h"
@@ -30,6 +33,8 @@ class CButton : public CWindow {
 
   virtual LResult WindowProc(unsigned message, WParam wParam, LParam lParam);
   virtual void DrawItem(const DrawItemInfo& info);
+  // The control's tooltip; none when empty, which is the default.
+  virtual std::string ToolTipText() const;
 
   // Binds this object to `control`, releasing this object's earlier control and the control's
   // earlier object; false for a null control.
@@ -39,6 +44,8 @@ class CButton : public CWindow {
  protected:
   // The push button's own processing of the message being handled.
   LResult DefWindowProc(unsigned message, WParam wParam, LParam lParam);
+  // Shows the new ToolTipText at once where the old one is showing.
+  void RefreshToolTip();
 
  private:
   COwnerDrawButton* Control() const;

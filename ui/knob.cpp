@@ -105,23 +105,113 @@ void CKnob::DrawItem(const DrawItemInfo& info) {
   memory.SelectBitmap(original);
 }
 
-LResult CKnob::WindowProc(unsigned message, WParam wParam, LParam lParam) {
-  if (message == kMsgMouseMove) {
-    const int y = MouseY(lParam);
-    if (!(wParam & kMouseLeftButton)) {
-      dragging = 0;
-    } else if (dragging == 0) {
-      dragStartY = y;
-      dragStartValue = value;
-      dragging = 1;
-    } else {
-      const std::int64_t offset = (static_cast<std::int64_t>(dragStartY) - y) * range / kSweepPixels;
-      SetValueWide(dragStartValue + offset);
-      if (callback != nullptr) {
-        callback(GetDlgCtrlID(), value);
-      }
-      InvalidateRect(nullptr, true);
+std::string CKnob::ToolTipText() const {
+  if (param == nullptr) {
+    return std::string();
+  }
+  std::string text = std::string(param->label) + ": " + std::to_string(value);
+  if (param->unit[0] != '\0') {
+    if (param->unit[0] != '%') {
+      text += ' ';
     }
+    text += param->unit;
+  }
+  return text;
+}
+
+void CKnob::ChangeTo(std::int64_t v) {
+  const int before = value;
+  SetValueWide(v);
+  if (value == before) {
+    return;
+  }
+  if (callback != nullptr) {
+    callback(GetDlgCtrlID(), value);
+  }
+  InvalidateRect(nullptr, true);
+  RefreshToolTip();
+}
+
+void CKnob::OnDragMove(WParam flags, int y) {
+  const bool fine = (flags & kMouseShift) != 0;
+  if (!(flags & kMouseLeftButton)) {
+    dragging = 0;
+    return;
+  }
+  // Pressing or letting go of Shift during a drag carries on from where the knob stands.
+  if (dragging == 0 || fine != dragFine) {
+    dragStartY = y;
+    dragStartValue = value;
+    dragFine = fine;
+    if (dragging == 0) {
+      dragging = 1;
+      return;
+    }
+  }
+  const std::int64_t sweep = fine ? kSweepPixels * kFineFactor : kSweepPixels;
+  const std::int64_t offset = (static_cast<std::int64_t>(dragStartY) - y) * range / sweep;
+  SetValueWide(dragStartValue + offset);
+  if (callback != nullptr) {
+    callback(GetDlgCtrlID(), value);
+  }
+  InvalidateRect(nullptr, true);
+  RefreshToolTip();
+}
+
+bool CKnob::OnKey(WParam key) {
+  switch (key) {
+    case kKeyUp:
+    case kKeyRight:
+      ChangeTo(static_cast<std::int64_t>(value) + 1);
+      return true;
+    case kKeyDown:
+    case kKeyLeft:
+      ChangeTo(static_cast<std::int64_t>(value) - 1);
+      return true;
+    case kKeyPageUp:
+      ChangeTo(static_cast<std::int64_t>(value) + kBigStep);
+      return true;
+    case kKeyPageDown:
+      ChangeTo(static_cast<std::int64_t>(value) - kBigStep);
+      return true;
+    case kKeyHome:
+      ChangeTo(minValue);
+      return true;
+    case kKeyEnd:
+      ChangeTo(maxValue);
+      return true;
+    default:
+      return false;
+  }
+}
+
+LResult CKnob::WindowProc(unsigned message, WParam wParam, LParam lParam) {
+  switch (message) {
+    case kMsgMouseMove:
+      OnDragMove(wParam, MouseY(lParam));
+      break;
+    case kMsgMouseWheel: {
+      wheelRest += WheelDelta(wParam);
+      const int notches = wheelRest / kWheelDelta;
+      wheelRest -= notches * kWheelDelta;
+      const int steps = (LowWord(wParam) & kMouseShift) ? kBigStep : 1;
+      ChangeTo(static_cast<std::int64_t>(value) + static_cast<std::int64_t>(notches) * steps);
+      return 0;
+    }
+    case kMsgKeyDown:
+      if (OnKey(wParam)) {
+        return 0;
+      }
+      break;
+    case kMsgLeftButtonDoubleClick:
+      // A drag that follows the second press starts afresh from the default.
+      dragging = 0;
+      if (param != nullptr) {
+        ChangeTo(param->defaultValue);
+      }
+      break;
+    default:
+      break;
   }
   return CButton::WindowProc(message, wParam, lParam);
 }

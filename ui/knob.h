@@ -1,12 +1,18 @@
 // CKnob: the rotary control of both panels, an owner-drawn push button showing one frame of a
 // 64-frame knob strip, a four-cell read-out of its integer value and its caption as a label. The
-// user drags vertically with the left button held; every drag step reports the knob's control id
-// and value to its copy of the knob-change callback, which is how the panels learn of changes.
-// The knob itself knows nothing of parameters.
+// user drags vertically with the left button held (with Shift at a quarter of the speed); every
+// drag step reports the knob's control id and value to its copy of the knob-change callback, which
+// is how the panels learn of changes. The wheel over the knob, focused or not, turns it one step a
+// notch (ten with Shift); with focus the arrow keys step it by one, Page Up and Down by ten, Home
+// and End go to the limits. These report only when the value changes. A panel describes the
+// parameter a knob edits (Describe): its tooltip then names it with its value and unit, and a
+// double click sets the parameter's default.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
+#include "engine/param_info.h"
 #include "platform/button.h"
 #include "platform/raster_image.h"
 
@@ -29,19 +35,27 @@ class CKnob : public CButton {
   static constexpr int kGlyphWidth = 8;
   static constexpr int kGlyphHeight = 12;
   static constexpr int kLabelTop = 44;
-  // Vertical travel, in pixels, of a sweep across the whole range.
+  // Vertical travel, in pixels, of a sweep across the whole range; Shift makes it this many times
+  // longer.
   static constexpr int kSweepPixels = 256;
+  static constexpr int kFineFactor = 4;
+  // Steps of a Shift-wheel notch and of Page Up and Down.
+  static constexpr int kBigStep = 10;
 
   CKnob();
   ~CKnob() override;
 
   LResult WindowProc(unsigned message, WParam wParam, LParam lParam) override;
   void DrawItem(const DrawItemInfo& info) override;
+  // "Full name: value unit", or empty for a knob no panel has described.
+  std::string ToolTipText() const override;
 
   // Clamps v into the range; neither redraws nor reports.
   void SetValue(int v);
   // Applies min..max and then SetValue(v) when min < max; always copies g_knobCallback.
   void SetRange(int min, int max, int v);
+  // The parameter this knob edits, which must outlive it; null for none.
+  void Describe(const ParamInfo* info) { param = info; }
 
   int GetValue() const { return value; }
   int GetMin() const { return minValue; }
@@ -56,8 +70,13 @@ class CKnob : public CButton {
 
  private:
   void SetValueWide(std::int64_t v);
+  // Moves to v, clamped; reports, redraws and refreshes the tooltip only if the value changed.
+  void ChangeTo(std::int64_t v);
+  void OnDragMove(WParam flags, int y);
+  bool OnKey(WParam key);
 
   KnobCallback callback = nullptr;
+  const ParamInfo* param = nullptr;
   int minValue = 0;
   int maxValue = 0;
   int value = 0;
@@ -66,4 +85,7 @@ class CKnob : public CButton {
   int dragStartValue = 0;
   int dragging = 0;
   int dragStartY = 0;
+  bool dragFine = false;
+  // What is left of the wheel's turn below a whole notch, for wheels that turn in finer steps.
+  int wheelRest = 0;
 };

@@ -98,6 +98,7 @@ void CRiffPanel::RefreshControls() {
   g_knobCallback = &CRiffPanel::OnRiffKnob;
   for (int k = 0; k < kKnobCount; ++k) {
     const int param = g_riffKnobTable[k].paramIndex;
+    knobs[k].Describe(&kRiffParams[param]);
     knobs[k].SetRange(kRiffParams[param].minimum, kRiffParams[param].maximum,
                       g_riffPlayer->GetParam(param));
   }

@@ -213,6 +213,7 @@ void CSynthPanel::RefreshControls() {
   g_knobCallback = &CSynthPanel::OnSynthKnob;
   for (int k = 0; k < kKnobCount; ++k) {
     const int param = ParamOfKnob(g_synthKnobTable, kKnobIds[k]);
+    knobs[k].Describe(&kVoiceParams[param]);
     knobs[k].SetRange(kVoiceParams[param].minimum, kVoiceParams[param].maximum, g_voice->GetParam(param));
   }
   for (const RadioGroup& group : kRadioGroups) {

@@ -1,17 +1,22 @@
 // Tests of CKnob: the shared bitmaps and their art, ranges and clamping, the drag rule and the
-// callback contract, frame and read-out choice, and the pixels DrawItem puts on screen. Also writes
-// a picture of knobs across their ranges as a build artefact.
+// callback contract, the wheel, key, double-click and Shift-drag gestures, frame and read-out
+// choice, and the pixels DrawItem puts on screen. Also writes a picture of knobs across their
+// ranges as a build artefact.
 #include "ui/knob.h"
 
 #include <gtest/gtest.h>
 
 #include <QLabel>
 #include <QTest>
+#include <QWheelEvent>
 #include <QWindow>
 #include <climits>
 #include <cmath>
+#include <functional>
 #include <utility>
 #include <vector>
+
+#include "engine/voice_params.h"
 
 #include "platform/dialog.h"
 #include "platform/dialog_units.h"
@@ -237,8 +242,8 @@ class KnobDialogTest : public KnobTest {
   }
 
   // A mouse move as the control hands it on, in the knob's own coordinates.
-  static void Move(CKnob& knob, bool held, int y) {
-    knob.WindowProc(kMsgMouseMove, held ? kMouseLeftButton : 0, MakeMouseLParam(5, y));
+  static void Move(CKnob& knob, bool held, int y, WParam more = 0) {
+    knob.WindowProc(kMsgMouseMove, (held ? kMouseLeftButton : 0) | more, MakeMouseLParam(5, y));
   }
 
   QImage Grab(int id) {
@@ -281,6 +286,123 @@ TEST_F(KnobDialogTest, DragFollowsTheRuleAndReportsEveryStep) {
       EXPECT_EQ(g_reports.back(), std::make_pair(1009, s.value)) << "y " << s.y;
     }
   }
+}
+
+// Wheel turns over a knob without focus, keys with focus, and double clicks, as the window system
+// delivers them: each change is reported exactly once and nothing beyond the limits is reported.
+TEST_F(KnobDialogTest, WheelKeysAndDoubleClickStepWithinTheRange) {
+  CKnob& knob = dialog.knobs[2];
+  knob.Describe(&kVoiceParams[kAmpSustain]);  // 0..1000 ms, default 200
+  knob.SetRange(0, 1000, 200);
+  QWidget* control = dialog.GetDlgItem(1011);
+  QWidget* other = dialog.GetDlgItem(1009);
+  QWindow* window = dialog.GetWidget()->windowHandle();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  other->setFocus();
+  const auto wheel = [&](int delta, Qt::KeyboardModifiers modifiers) {
+    const QPointF at(10, 20);
+    QWheelEvent event(at, control->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(control, &event);
+  };
+  const auto key = [&](Qt::Key k) {
+    control->setFocus();
+    QTest::keyClick(window, k);
+  };
+  const auto doubleClick = [&] {
+    QTest::mouseDClick(window, Qt::LeftButton, Qt::NoModifier, control->mapTo(dialog.GetWidget(), QPoint(10, 20)));
+  };
+  struct Step {
+    const char* gesture;
+    std::function<void()> act;
+    int value;
+    bool reported;
+  };
+  const Step steps[] = {
+      {"wheel up", [&] { wheel(120, Qt::NoModifier); }, 201, true},
+      {"wheel down", [&] { wheel(-120, Qt::NoModifier); }, 200, true},
+      {"Shift-wheel up", [&] { wheel(120, Qt::ShiftModifier); }, 210, true},
+      {"half a notch", [&] { wheel(60, Qt::NoModifier); }, 210, false},
+      {"the other half", [&] { wheel(60, Qt::NoModifier); }, 211, true},
+      {"two notches at once", [&] { wheel(240, Qt::NoModifier); }, 213, true},
+      {"Up", [&] { key(Qt::Key_Up); }, 214, true},
+      {"Right", [&] { key(Qt::Key_Right); }, 215, true},
+      {"Down", [&] { key(Qt::Key_Down); }, 214, true},
+      {"Left", [&] { key(Qt::Key_Left); }, 213, true},
+      {"Page Up", [&] { key(Qt::Key_PageUp); }, 223, true},
+      {"Page Down", [&] { key(Qt::Key_PageDown); }, 213, true},
+      {"End", [&] { key(Qt::Key_End); }, 1000, true},
+      {"End at the top", [&] { key(Qt::Key_End); }, 1000, false},
+      {"wheel up at the top", [&] { wheel(120, Qt::NoModifier); }, 1000, false},
+      {"Shift-wheel down near the top", [&] { wheel(-120, Qt::ShiftModifier); }, 990, true},
+      {"Home", [&] { key(Qt::Key_Home); }, 0, true},
+      {"Page Down at the bottom", [&] { key(Qt::Key_PageDown); }, 0, false},
+      {"Shift-wheel down at the bottom", [&] { wheel(-120, Qt::ShiftModifier); }, 0, false},
+      {"double click", doubleClick, 200, true},
+      {"double click at the default", doubleClick, 200, false},
+  };
+  for (const Step& s : steps) {
+    g_reports.clear();
+    s.act();
+    EXPECT_EQ(knob.GetValue(), s.value) << s.gesture;
+    ASSERT_EQ(g_reports.size(), s.reported ? 1u : 0u) << s.gesture;
+    if (s.reported) {
+      EXPECT_EQ(g_reports.back(), std::make_pair(1011, s.value)) << s.gesture;
+    }
+  }
+  // Other keys pass the focused knob by on their way to the dialog; the arrows stay with it.
+  std::vector<int> reachedDialog;
+  class CKeyWatch : public QObject {
+   public:
+    explicit CKeyWatch(std::vector<int>& keys) : keys(keys) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::KeyPress) {
+        keys.push_back(static_cast<QKeyEvent*>(event)->key());
+      }
+      return false;
+    }
+    std::vector<int>& keys;
+  } watch(reachedDialog);
+  dialog.GetWidget()->installEventFilter(&watch);
+  control->setFocus();
+  for (Qt::Key k : {Qt::Key_A, Qt::Key_Up, Qt::Key_W, Qt::Key_PageDown, Qt::Key_Z}) {
+    QTest::keyClick(window, k);
+  }
+  dialog.GetWidget()->removeEventFilter(&watch);
+  EXPECT_EQ(reachedDialog, (std::vector<int>{Qt::Key_A, Qt::Key_W, Qt::Key_Z}));
+  EXPECT_EQ(knob.GetValue(), 191);
+  // A knob no panel has described has no default to go back to and no tooltip.
+  CKnob& bare = dialog.knobs[0];
+  bare.SetRange(0, 100, 40);
+  g_reports.clear();
+  bare.WindowProc(kMsgLeftButtonDoubleClick, kMouseLeftButton, MakeMouseLParam(5, 5));
+  EXPECT_EQ(bare.GetValue(), 40);
+  EXPECT_TRUE(g_reports.empty());
+  EXPECT_EQ(bare.ToolTipText(), "");
+}
+
+TEST_F(KnobDialogTest, ShiftDragMovesAtAQuarterOfTheSpeed) {
+  CKnob& knob = dialog.knobs[3];
+  knob.SetRange(0, 100, 50);
+  struct Step {
+    bool shift;
+    int y;
+    int value;
+  };
+  const Step steps[] = {
+      {true, 100, 50},  // the start
+      {true, 88, 51},   // 12 up: 1212 / 1024 = 1
+      {true, 60, 53},   // 40 up: 4040 / 1024 = 3
+      {false, 60, 53},  // Shift let go: carries on from here at the normal speed
+      {false, 50, 56},  // 10 up: 1010 / 256 = 3
+      {true, 50, 56},   // Shift again
+      {true, -1000, 100},
+  };
+  for (const Step& s : steps) {
+    Move(knob, true, s.y, s.shift ? kMouseShift : 0);
+    EXPECT_EQ(knob.GetValue(), s.value) << s.y;
+  }
+  EXPECT_EQ(g_reports.size(), std::size(steps) - 1);
 }
 
 TEST_F(KnobDialogTest, AReleaseWithoutAMoveLeavesTheDragRunning) {

@@ -1,13 +1,17 @@
 // Tests of the synth panel after the program's start-up: every knob reaches its voice parameter
 // (and the post-process knobs the effects), the radio groups and target boxes write their
-// parameters, presets go through the dialogs, the About box is offered, and the close box shuts
-// the sound down in order.
+// parameters, presets go through the dialogs, the About box is offered, wheel and double click
+// reach the modules through the same handlers as a drag, tooltips name each knob's parameter, and
+// the close box shuts the sound down in order.
 #include "ui/synth_panel.h"
 
 #include <gtest/gtest.h>
 
+#include <QHelpEvent>
 #include <QLabel>
 #include <QTimer>
+#include <QToolTip>
+#include <QWheelEvent>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -19,6 +23,8 @@
 #include "output/distortion.h"
 #include "output/echo_delay.h"
 #include "output/wav_recorder.h"
+#include "sequencer/riff_params.h"
+#include "sequencer/riff_player.h"
 #include "tests/output/wav_file_reader.h"
 #include "tests/ui/program_fixture.h"
 #include "ui/about_box.h"
@@ -247,6 +253,57 @@ TEST_F(SynthPanelTest, NoteButtonsPlayTheVoice) {
     g_voice->Render(frames, CSynthVoice::kControlBlock);
   }
   EXPECT_FALSE(g_voice->IsActive());
+}
+
+TEST_F(SynthPanelTest, WheelAndDoubleClickReachTheModulesAndTooltipsNameTheParameter) {
+  const auto wheel = [](const CDialog& dialog, int id, int delta) {
+    QWidget* control = dialog.GetDlgItem(id);
+    const QPointF at(10, 20);
+    QWheelEvent event(at, control->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(control, &event);
+  };
+  const auto doubleClick = [](const CDialog& dialog, int id) {
+    QWidget* control = dialog.GetDlgItem(id);
+    QMouseEvent press(QEvent::MouseButtonDblClick, QPointF(10, 20), control->mapToGlobal(QPointF(10, 20)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(control, &press);
+  };
+  DragKnob(*panel, 1040, -kFarDrag);
+  wheel(*panel, 1040, 2 * 120);
+  EXPECT_EQ(g_voice->GetParam(kMasterVolume), 2);
+  DragKnob(*panel, 1067, -kFarDrag);
+  wheel(*panel, 1067, 120);
+  EXPECT_EQ(g_echoDelay.GetTimeMs(), 1.0f);
+  wheel(*g_riffPanel, 1086, -120);
+  EXPECT_EQ(g_riffPlayer->GetParam(kBpm), kRiffParams[kBpm].defaultValue - 1);
+
+  struct Case {
+    const CDialog* dialog;
+    int id;
+    const char* tip;  // at the parameter's default
+  };
+  const Case cases[] = {
+      {panel, 1011, "Volume envelope sustain: 200 ms"}, {panel, 1040, "Master volume: 100%"},
+      {panel, 1003, "Oscillator B tune: 0 semitones"},  {panel, 1037, "Filter cutoff: 127"},
+      {panel, 1067, "Delay time: 0 ms"},                {g_riffPanel, 1086, "Tempo: 96 BPM"},
+      {g_riffPanel, 1068, "Step 16 note: 24"},          {g_riffPanel, 1087, "Transpose: 0 semitones"},
+  };
+  for (const Case& c : cases) {
+    DragKnob(*c.dialog, c.id, kFarDrag);
+    doubleClick(*c.dialog, c.id);
+    EXPECT_EQ(KnobOf(*c.dialog, c.id)->ToolTipText(), c.tip) << c.id;
+  }
+  EXPECT_EQ(g_voice->GetParam(kAmpSustain), 200);
+  EXPECT_EQ(g_echoDelay.GetTimeMs(), 0.0f);
+  EXPECT_EQ(g_riffPlayer->GetParam(kStepNote0 + 15), 24);
+
+  // The tooltip the window system asks for is that text, and it follows a turn while it shows.
+  QWidget* sustain = panel->GetDlgItem(1011);
+  QHelpEvent help(QEvent::ToolTip, QPoint(10, 20), sustain->mapToGlobal(QPoint(10, 20)));
+  QApplication::sendEvent(sustain, &help);
+  EXPECT_EQ(QToolTip::text(), QStringLiteral("Volume envelope sustain: 200 ms"));
+  QToolTip::hideText();
 }
 
 TEST_F(SynthPanelTest, TheMenuOffersTheAboutBoxForItsCommands) {
