@@ -4,8 +4,6 @@
 
 #include <cmath>
 
-CDistortion g_distortion;
-
 namespace {
 
 float Shape(float x, double k) {

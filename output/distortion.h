@@ -25,4 +25,5 @@ class CDistortion {
   std::atomic<float> amount;
 };
 
-extern CDistortion g_distortion;
+// The program's chain's waveshaper (see block_renderer.h).
+extern CDistortion& g_distortion;

@@ -1,8 +1,6 @@
 // The delay's setters, with their clamps, and the per-frame feedback loop over the ring.
 #include "output/echo_delay.h"
 
-CEchoDelay g_echoDelay;
-
 namespace {
 
 constexpr std::uint32_t kRingMask = CEchoDelay::kRingFrames - 1;

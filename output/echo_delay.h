@@ -38,4 +38,5 @@ class CEchoDelay {
   StereoFrame ring[kRingFrames];
 };
 
-extern CEchoDelay g_echoDelay;
+// The program's chain's delay (see block_renderer.h).
+extern CEchoDelay& g_echoDelay;

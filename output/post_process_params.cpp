@@ -5,18 +5,18 @@
 #include "output/distortion.h"
 #include "output/echo_delay.h"
 
-void ApplyPostProcessParam(int index, int value) {
+void ApplyPostProcessParamTo(CDistortion& distortion, CEchoDelay& echoDelay, int index, int value) {
   const float v = static_cast<float>(value);
   switch (index) {
     case kDistAmount:
-      g_distortion.SetAmount(v);
+      distortion.SetAmount(v);
       break;
     case kDelayTime:
-      g_echoDelay.SetDelayTime(v);
+      echoDelay.SetDelayTime(v);
       break;
     case kDelayFeedback:
       // Percent to a gain with the float 0.01, rounded to float: 100 gives exactly 1.0.
-      g_echoDelay.SetFeedback(static_cast<float>(static_cast<double>(v) * static_cast<double>(0.01f)));
+      echoDelay.SetFeedback(static_cast<float>(static_cast<double>(v) * static_cast<double>(0.01f)));
       break;
     default:
       break;

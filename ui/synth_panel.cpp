@@ -182,13 +182,8 @@ bool CSynthPanel::OnInitDialog() {
   SetIcon(icon, true);
   SetIcon(icon, false);
 
-  g_voice = new CSynthVoice();
-  g_voice->Init();
-  g_riffPlayer = new CRiffPlayer();
-  g_riffPlayer->Init();
-  g_riffPlayer->Attach(g_voice);
+  StartProgramModules();
   RefreshControls();
-  g_voice->SetFrequency(440.0f);
 
   g_riffPanel = new CRiffPanel();
   g_riffPanel->Create();

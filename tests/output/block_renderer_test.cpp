@@ -31,12 +31,7 @@ void StartFreshChain() {
   g_riffPlayer->Play();
 }
 
-void RemoveChain() {
-  delete g_riffPlayer;
-  delete g_voice;
-  g_riffPlayer = nullptr;
-  g_voice = nullptr;
-}
+void RemoveChain() { StopProgramModules(); }
 
 class BlockRendererTest : public ::testing::Test {
  protected:

@@ -43,17 +43,6 @@ int Fail(const std::string& message) {
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
-// The synth panel's start-up: voice, riff player, attachment, base pitch. The effects keep the
-// initial state they were constructed with.
-void CreateModules() {
-  g_voice = new CSynthVoice();
-  g_voice->Init();
-  g_riffPlayer = new CRiffPlayer();
-  g_riffPlayer->Init();
-  g_riffPlayer->Attach(g_voice);
-  g_voice->SetFrequency(440.0f);
-}
-
 // Loads a parameter file as the panels do, after checking that it can be opened at all so that the
 // message can tell "unreadable" from "not this kind of file".
 bool LoadModule(CSoundModule& module, const std::string& path, const char* kind, std::string& error) {
@@ -176,7 +165,8 @@ int main(int argc, char** argv) {
     return EXIT_SUCCESS;
   }
 
-  CreateModules();
+  // The program's start-up; the effects keep the initial state they were constructed with.
+  StartProgramModules();
   if (!options.preset.empty()) {
     if (!LoadModule(*g_voice, options.preset, "preset", error)) {
       return Fail(error);
