@@ -23,6 +23,7 @@
 #include "output/wav_recorder.h"
 #include "sequencer/riff_params.h"
 #include "sequencer/riff_player.h"
+#include "tools/bank/bank_catalog.h"
 #include "tools/render/progress_bar.h"
 #include "tools/render/render_options.h"
 
@@ -68,6 +69,26 @@ void ApplyPresetEffects() {
     g_voice->SetParam(index, value);
     ApplyPostProcessParam(index, value);
   }
+}
+
+// A path that names no file but a bank entry of the right kind stands for that entry's file.
+std::string ResolveBankName(const std::string& path, BankKind kind) {
+  std::error_code failed;
+  if (std::filesystem::exists(path, failed)) return path;
+  const BankEntry* entry = CBankCatalog::Installed().Find(kind, path);
+  return entry != nullptr ? entry->path : path;
+}
+
+int PrintBank() {
+  const CBankCatalog& bank = CBankCatalog::Installed();
+  if (bank.GetEntries().empty()) {
+    return Fail("no factory bank found in " + Quoted(CBankCatalog::InstalledFolder()));
+  }
+  for (const BankEntry& entry : bank.GetEntries()) {
+    std::printf("%-6s %-9s %-20s %s\n", entry.category->kind == BankKind::kSound ? "sound" : "riff",
+                entry.category->word, entry.name.c_str(), entry.description.c_str());
+  }
+  return EXIT_SUCCESS;
 }
 
 void PrintParams() {
@@ -165,15 +186,19 @@ int main(int argc, char** argv) {
     return EXIT_SUCCESS;
   }
 
+  if (options.list) {
+    return PrintBank();
+  }
+
   // The program's start-up; the effects keep the initial state they were constructed with.
   StartProgramModules();
   if (!options.preset.empty()) {
-    if (!LoadModule(*g_voice, options.preset, "preset", error)) {
+    if (!LoadModule(*g_voice, ResolveBankName(options.preset, BankKind::kSound), "preset", error)) {
       return Fail(error);
     }
     ApplyPresetEffects();
   }
-  if (!options.riff.empty() && !LoadModule(*g_riffPlayer, options.riff, "riff", error)) {
+  if (!options.riff.empty() && !LoadModule(*g_riffPlayer, ResolveBankName(options.riff, BankKind::kRiff), "riff", error)) {
     return Fail(error);
   }
   if (options.printParams) {

@@ -16,8 +16,10 @@ const char* const kRenderUsage =
     "through the same chain as the program: riff player, voice, distortion, delay, recorder.\n"
     "\n"
     "  -o, --output FILE   the WAV file to write (required)\n"
-    "      --preset FILE   load a preset (*.kv7) into the voice and its effects\n"
-    "      --riff FILE     load a riff (*.riff) into the riff player\n"
+    "      --preset FILE   load a preset (*.kv7), or the bank's sound of that name, into the\n"
+    "                      voice and its effects\n"
+    "      --riff FILE     load a riff (*.riff), or the bank's riff of that name, into the riff\n"
+    "                      player\n"
     "      --no-play       do not start the riff player\n"
     "      --note-on       start a note on the voice, as the \"Note ON\" button does\n"
     "      --frames N      render N frames (default 441000, ten seconds)\n"
@@ -25,6 +27,7 @@ const char* const kRenderUsage =
     "      --block B       render in blocks of B frames, 1 to 4096 (default 882, the last shorter)\n"
     "      --print-params  print every parameter of the voice and the riff player after loading\n"
     "                      the preset and the riff, then exit without rendering\n"
+    "      --list          print the factory bank's sounds and riffs, then exit\n"
     "      --help          show this text\n"
     "\n"
     "Exit status: 0 on success, 1 when a file cannot be read or written, 2 on a bad command line.\n";
@@ -71,7 +74,7 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
                             name == "--riff" || name == "--frames" || name == "--seconds" ||
                             name == "--block";
     const bool isFlag = name == "--no-play" || name == "--note-on" || name == "--help" ||
-                        name == "-h" || name == "--print-params";
+                        name == "-h" || name == "--print-params" || name == "--list";
     if (!takesValue && !isFlag) {
       error = arg.starts_with("-") ? "unknown option '" + name + "'"
                                    : "unexpected argument '" + name + "'";
@@ -103,6 +106,8 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
       options.help = true;
     } else if (name == "--print-params") {
       options.printParams = true;
+    } else if (name == "--list") {
+      options.list = true;
     } else if (name == "--block") {
       std::int64_t block = 0;
       if (!ParseInteger(value, block) || block < 1 || block > kMixBufferFrames) {
@@ -144,7 +149,7 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
             std::to_string(CWavRecorder::kMaxSamples) + " frames (about 13.5 hours)";
     return false;
   }
-  if (options.output.empty() && !options.help && !options.printParams) {
+  if (options.output.empty() && !options.help && !options.printParams && !options.list) {
     error = "no output file given (use -o FILE)";
     return false;
   }

@@ -15,6 +15,7 @@ struct RenderOptions {
   std::int64_t frames = 441000;
   bool help = false;
   bool printParams = false;
+  bool list = false;
 };
 
 // Fills options from argv; on a bad command line returns false with a one-line reason in error.

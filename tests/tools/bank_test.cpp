@@ -1,0 +1,197 @@
+// Tests of the factory bank: its texts convert, mistakes in a text are refused with the file and
+// line, conversion gives the same bytes every time, and every sound and riff, rendered by
+// quembrel-render, is audible, unclipped, unlike every other, and (for pitched sounds) at the
+// pitch of the note played.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/output/wav_file_reader.h"
+#include "tools/bank/bank_catalog.h"
+#include "tools/bank/bank_text.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+int Spawn(std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  int status = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) waitpid(pid, &status, 0);
+  posix_spawn_file_actions_destroy(&actions);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::map<std::string, std::vector<unsigned char>> FilesUnder(const fs::path& folder) {
+  std::map<std::string, std::vector<unsigned char>> files;
+  for (const auto& item : fs::recursive_directory_iterator(folder)) {
+    if (item.is_regular_file()) files[fs::relative(item.path(), folder).string()] = ReadFileBytes(item.path());
+  }
+  return files;
+}
+
+class TempFolder {
+ public:
+  TempFolder() : path(fs::temp_directory_path() / ("quembrel_bank_test_" + std::to_string(getpid()))) {
+    fs::remove_all(path);
+    fs::create_directories(path);
+  }
+  ~TempFolder() { fs::remove_all(path); }
+  fs::path path;
+};
+
+TEST(BankTest, EveryTextConvertsAndTheBuiltBankIsExactlyTheTexts) {
+  const CBankCatalog& bank = CBankCatalog::Installed();
+  int sounds = 0;
+  int riffs = 0;
+  for (const char* kind : {"sounds", "riffs"}) {
+    for (const auto& item : fs::directory_iterator(fs::path(QUEMBREL_BANK_SOURCE) / kind)) {
+      BankText text;
+      std::string error;
+      ASSERT_TRUE(ReadBankText(item.path().string(), text, error)) << error;
+      const BankEntry* entry = bank.Find(text.category->kind, text.name);
+      ASSERT_NE(entry, nullptr) << text.name;
+      EXPECT_EQ(entry->description, text.description);
+      EXPECT_EQ(entry->category, text.category);
+      const std::string bytes = ParamFileBytes(text);
+      EXPECT_EQ(ReadFileBytes(entry->path), std::vector<unsigned char>(bytes.begin(), bytes.end())) << text.name;
+      (text.category->kind == BankKind::kSound ? sounds : riffs)++;
+    }
+  }
+  EXPECT_GE(sounds, 32);
+  EXPECT_GE(riffs, 12);
+  EXPECT_EQ(bank.GetEntries().size(), static_cast<std::size_t>(sounds + riffs));
+}
+
+TEST(BankTest, ConversionIsDeterministic) {
+  TempFolder temp;
+  const std::string source = QUEMBREL_BANK_SOURCE;
+  ASSERT_EQ(Spawn({QUEMBREL_BANKGEN_BIN, source, (temp.path / "a").string()}), 0);
+  ASSERT_EQ(Spawn({QUEMBREL_BANKGEN_BIN, source, (temp.path / "b").string()}), 0);
+  const auto first = FilesUnder(temp.path / "a");
+  EXPECT_EQ(first.size(), CBankCatalog::Installed().GetEntries().size() + 1);
+  EXPECT_EQ(first, FilesUnder(temp.path / "b"));
+}
+
+TEST(BankTest, MistakesAreRefusedWithFileAndLine) {
+  const std::string head = "Name: x\nDescription: d\nCategory: bass\n";
+  struct Case {
+    std::string text;
+    std::string error;
+  };
+  const Case cases[] = {
+      {head + "Cutoff = 40\nCutof = 40\n", "t.txt:5: unknown parameter 'Cutof'"},
+      {head + "Cutoff = 256\n", "t.txt:4: Cutoff = 256 is outside 1 to 255"},
+      {head + "OscBTune = -49\n", "t.txt:4: OscBTune = -49 is outside -48 to 48"},
+      {head + "Cutoff = 40\n\nCutoff = 41\n", "t.txt:6: 'Cutoff' is set twice"},
+      {head + "Category: lead\n", "t.txt:4: a second Category line"},
+      {head + "Cutoff = 4O\n", "t.txt:4: '4O' is not a whole number"},
+      {head + "Bpm = 120\n", "t.txt:4: unknown parameter 'Bpm' for a sound"},
+      {"Name: x\nDescription: d\nCategory: melody\nCutoff = 40\n", "t.txt:4: unknown parameter 'Cutoff' for a riff"},
+      {"Name: x\nCategory: bass\nCutoff = 40\n", "t.txt:3: Name, Description and Category"},
+      {head + "Cutoff 40\n", "t.txt:4: expected 'ParameterName = value'"},
+      {"Name: X y\n", "t.txt:1: the name must be"},
+  };
+  for (const Case& c : cases) {
+    BankText text;
+    std::string error;
+    EXPECT_FALSE(ParseBankText("t.txt", c.text, text, error)) << c.text;
+    EXPECT_EQ(error.substr(0, c.error.size()), c.error) << error;
+  }
+}
+
+// The fundamental by the normalised difference function over the loudest stretch of the render.
+double MeasurePitch(const std::vector<std::int16_t>& s) {
+  constexpr int kWindow = 2048;
+  constexpr int kMaxLag = 1100;
+  std::size_t best = 0;
+  double bestEnergy = -1.0;
+  for (std::size_t at = 0; at + kWindow + kMaxLag < s.size(); at += 1024) {
+    double energy = 0.0;
+    for (int i = 0; i < kWindow; ++i) energy += double(s[at + i]) * s[at + i];
+    if (energy > bestEnergy) {
+      bestEnergy = energy;
+      best = at;
+    }
+  }
+  std::vector<double> d(kMaxLag + 1, 0.0);
+  double running = 0.0;
+  for (int lag = 1; lag <= kMaxLag; ++lag) {
+    double sum = 0.0;
+    for (int i = 0; i < kWindow; ++i) {
+      const double diff = double(s[best + i]) - s[best + i + lag];
+      sum += diff * diff;
+    }
+    running += sum;
+    d[lag] = running > 0.0 ? sum * lag / running : 1.0;
+  }
+  int lag = 20;
+  while (lag < kMaxLag && d[lag] >= 0.2) ++lag;
+  if (lag == kMaxLag) {
+    for (int i = 20; i < kMaxLag; ++i) lag = d[i] < d[lag] ? i : lag;
+  }
+  while (lag + 1 < kMaxLag && d[lag + 1] < d[lag]) ++lag;
+  const double a = d[lag - 1], b = d[lag], c = d[lag + 1];
+  const double shift = (a - 2.0 * b + c) != 0.0 ? 0.5 * (a - c) / (a - 2.0 * b + c) : 0.0;
+  return 44100.0 / (lag + shift);
+}
+
+TEST(BankTest, EverySoundAndRiffRendersAudibleUnclippedDistinctAndInTune) {
+  TempFolder temp;
+  std::map<std::vector<std::int16_t>, std::string> renders;
+  for (const BankEntry& entry : CBankCatalog::Installed().GetEntries()) {
+    const bool sound = entry.category->kind == BankKind::kSound;
+    const std::string wav = (temp.path / (entry.name + ".wav")).string();
+    // A held note of each sound at 440 Hz; each riff played by the default sound.
+    std::vector<std::string> args = {QUEMBREL_RENDER_BIN, "-o", wav, "--seconds", sound ? "2" : "3"};
+    for (const std::string& more : sound ? std::vector<std::string>{"--preset", entry.name, "--no-play", "--note-on"}
+                                         : std::vector<std::string>{"--riff", entry.name}) {
+      args.push_back(more);
+    }
+    ASSERT_EQ(Spawn(args), 0) << entry.name;
+    const std::vector<std::int16_t> s = ReadWavFile(wav).samples;
+    ASSERT_FALSE(s.empty()) << entry.name;
+    double energy = 0.0;
+    std::size_t clipped = 0;
+    for (std::int16_t v : s) {
+      energy += double(v) * v;
+      clipped += (v >= 32767 || v <= -32767) ? 1 : 0;
+    }
+    const double rms = std::sqrt(energy / s.size()) / 32768.0;
+    const double clippedShare = double(clipped) / s.size();
+    EXPECT_GT(rms, 0.01) << entry.name;
+    EXPECT_LT(clippedShare, 0.01) << entry.name;
+    const auto [previous, added] = renders.emplace(s, entry.name);
+    EXPECT_TRUE(added) << entry.name << " renders exactly as " << previous->second;
+
+    std::string pitch = "-";
+    if (sound && std::string(entry.category->word) != "fx") {
+      const double hz = MeasurePitch(s);
+      const double cents = 1200.0 * std::log2(hz / 440.0);
+      // The octave below counts as the note: several sounds rest on the sub-oscillator.
+      EXPECT_LT(std::fabs(cents - 1200.0 * std::round(cents / 1200.0)), 100.0) << entry.name << " at " << hz << " Hz";
+      pitch = std::to_string(hz);
+    }
+    std::printf("%-8s %-20s rms %6.1f dBFS  clipped %.3f %%  pitch %s\n", entry.category->word, entry.name.c_str(),
+                20.0 * std::log10(rms), 100.0 * clippedShare, pitch.c_str());
+  }
+}
+
+}  // namespace
