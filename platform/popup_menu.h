@@ -1,14 +1,17 @@
 // CPopupMenu: a small menu of commands shown at a point on the screen, for what other desktops put
 // in a window's system menu (the synth panel's About entry) and offer here on a right click.
+// An entry may open a submenu, which the caller owns and keeps alive as long as this menu.
 #pragma once
 
 #include <QString>
 #include <vector>
 
 class CWindow;
+class QMenu;
 
 constexpr unsigned kMenuString = 0x0;
 constexpr unsigned kMenuSeparator = 0x800;
+constexpr unsigned kMenuPopup = 0x10;
 
 class CPopupMenu {
  public:
@@ -18,9 +21,13 @@ class CPopupMenu {
 
   // Adds an entry; an ampersand in `text` marks its mnemonic. Separators take no id or text.
   void AppendMenu(unsigned flags, int id = 0, const char* text = nullptr);
+  // Adds an entry that opens `submenu`.
+  void AppendSubmenu(const CPopupMenu& submenu, const char* text);
   int GetMenuItemCount() const { return static_cast<int>(items.size()); }
   int GetMenuItemID(int position) const;
   QString GetMenuString(int position) const;
+  // The submenu the entry opens, or null.
+  const CPopupMenu* GetSubMenu(int position) const;
 
   // Shows the menu at (screenX, screenY) until the user picks an entry or dismisses it; returns
   // the entry's id, or 0 when none was picked.
@@ -31,6 +38,8 @@ class CPopupMenu {
     unsigned flags;
     int id;
     QString text;
+    const CPopupMenu* submenu;
   };
+  void Fill(QMenu& menu) const;
   std::vector<Item> items;
 };

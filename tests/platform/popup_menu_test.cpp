@@ -1,4 +1,5 @@
-// Tests of CPopupMenu: entries keep their ids and texts, and the entry the user picks is returned.
+// Tests of CPopupMenu: entries keep their ids and texts, submenus open, and the entry the user
+// picks is returned.
 #include "platform/popup_menu.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,14 @@ TEST(PopupMenuTest, EntriesAndPicking) {
   menu.AppendMenu(kMenuSeparator);
   menu.AppendMenu(kMenuString, 16, "&A propos de Quembrel...");
   menu.AppendMenu(kMenuString, 17, "Second");
-  ASSERT_EQ(menu.GetMenuItemCount(), 3);
+  CPopupMenu submenu;
+  submenu.AppendMenu(kMenuString, 0x2000, "Inner");
+  submenu.AppendMenu(kMenuString, 0x2001, "Inner two");
+  menu.AppendSubmenu(submenu, "More");
+  ASSERT_EQ(menu.GetMenuItemCount(), 4);
+  EXPECT_EQ(menu.GetSubMenu(3), &submenu);
+  EXPECT_EQ(menu.GetSubMenu(1), nullptr);
+  EXPECT_EQ(menu.GetMenuItemID(3), -1);
   EXPECT_EQ(menu.GetMenuItemID(0), -1);
   EXPECT_EQ(menu.GetMenuItemID(1), 16);
   EXPECT_EQ(menu.GetMenuItemID(7), -1);
@@ -31,12 +39,14 @@ TEST(PopupMenuTest, EntriesAndPicking) {
   };
   const Case cases[] = {{{Qt::Key_Down, Qt::Key_Return}, 16},
                         {{Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}, 17},
+                        {{Qt::Key_Up, Qt::Key_Right, Qt::Key_Down, Qt::Key_Return}, 0x2001},
                         {{Qt::Key_Escape}, 0}};
   for (const Case& c : cases) {
     QTimer::singleShot(0, [&] {
-      QWidget* popup = QApplication::activePopupWidget();
-      ASSERT_NE(popup, nullptr);
+      // An opened submenu becomes the active pop-up and takes the following keys.
       for (Qt::Key key : c.keys) {
+        QWidget* popup = QApplication::activePopupWidget();
+        ASSERT_NE(popup, nullptr);
         QTest::keyClick(popup, key);
       }
     });
