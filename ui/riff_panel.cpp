@@ -85,6 +85,10 @@ bool CRiffPanel::OnInitDialog() {
   CDialog::OnInitDialog();
   g_knobCallback = &CRiffPanel::OnRiffKnob;
   RefreshControls();
+  riffs.Build(BankKind::kRiff);
+  if (!riffs.IsEmpty()) {
+    contextMenu.AppendSubmenu(riffs.GetMenu(), "Riffs");
+  }
   return true;
 }
 
@@ -153,17 +157,41 @@ bool CRiffPanel::HandleCommand(int id, int code) {
 
 bool CRiffPanel::OnKeyPress(int) { return true; }
 
+void CRiffPanel::OnContextMenu(int screenX, int screenY) {
+  if (contextMenu.GetMenuItemCount() == 0) {
+    return;
+  }
+  const int command = contextMenu.TrackPopupMenu(screenX, screenY, this);
+  if (command != 0) {
+    OnMenuCommand(command);
+  }
+}
+
+void CRiffPanel::OnMenuCommand(int id) {
+  // A bank riff loads like a chosen file, but the dialogs keep remembering the user's own path.
+  if (const BankEntry* entry = riffs.EntryOf(id)) {
+    LoadRiffFile(entry->path);
+  }
+}
+
 void CRiffPanel::OnPlay() { g_riffPlayer->Play(); }
 
 void CRiffPanel::OnStop() { g_riffPlayer->Stop(); }
 
 void CRiffPanel::OnLoadRiff() {
-  CFilePicker picker(true, nullptr, g_lastRiffPath, kFileDialogFlags, "Marrick Riff KV7|*.riff|All|*.*");
+  // Until the user has chosen a path, the dialog opens on the factory bank.
+  const std::string bankFolder = CBankCatalog::Installed().FolderOf(BankKind::kRiff);
+  const std::string start = g_lastRiffPath.empty() && !bankFolder.empty() ? bankFolder + "/" : g_lastRiffPath;
+  CFilePicker picker(true, nullptr, start, kFileDialogFlags, "Marrick Riff KV7|*.riff|All|*.*");
   if (picker.DoModal() != kIdOk || picker.GetPathName().empty()) {
     return;
   }
   g_lastRiffPath = picker.GetPathName();
-  g_riffPlayer->LoadParams(g_lastRiffPath.c_str());
+  LoadRiffFile(g_lastRiffPath);
+}
+
+void CRiffPanel::LoadRiffFile(const std::string& path) {
+  g_riffPlayer->LoadParams(path.c_str());
   RefreshControls();
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "platform/dialog.h"
+#include "platform/popup_menu.h"
+#include "ui/bank_menu.h"
 #include "ui/knob.h"
 #include "ui/knob_param.h"
 
@@ -34,21 +36,31 @@ class CRiffPanel : public CDialog {
   bool OnCommand(WParam wParam, LParam lParam) override;
   bool HandleCommand(int id, int code) override;
   bool OnKeyPress(int key) override;
+  // A right click offers the factory bank's riffs.
+  void OnContextMenu(int screenX, int screenY) override;
 
   // Sets every control from the riff player's parameters; writes none.
   void RefreshControls();
   // The knob-change callback of this panel's knobs.
   static void OnRiffKnob(int controlId, int value);
+  // Commands of the right-click menu: a bank riff for the Riffs entries, nothing else.
+  void OnMenuCommand(int id);
+
+  const CPopupMenu& GetContextMenu() const { return contextMenu; }
 
  private:
   void OnPlay();
   void OnStop();
   void OnLoadRiff();
   void OnSaveRiff();
+  // What Load does once a file is chosen: the riff player's parameters, then the controls.
+  void LoadRiffFile(const std::string& path);
   void OnStopRecord();
   void OnRecord();
 
   CKnob knobs[kKnobCount];
+  CPopupMenu contextMenu;
+  CBankMenu riffs;
 };
 
 // Step knobs 0..15 edit riff parameters 4..19, then "BPM" and "Transp."; ended by {-1, -1}.

@@ -171,6 +171,11 @@ CSynthPanel::CSynthPanel(CWindow* parent) : CDialog(kSynthTemplate, parent) {
 bool CSynthPanel::OnInitDialog() {
   CDialog::OnInitDialog();
 
+  presets.Build(BankKind::kSound);
+  if (!presets.IsEmpty()) {
+    systemMenu.AppendSubmenu(presets.GetMenu(), "Presets");
+    systemMenu.AppendMenu(kMenuSeparator);
+  }
   // No desktop here lets a program extend a window's own menu, so the About entry lives in the
   // panel's right-click menu and ends in the same command.
   if (Template().style & kDialogSystemMenu) {
@@ -318,7 +323,10 @@ void CSynthPanel::OnContextMenu(int screenX, int screenY) {
 }
 
 void CSynthPanel::OnSysCommand(int id, LParam) {
-  if ((id & 0xFFF0) == kAboutCommand) {
+  // A bank sound loads like a chosen file, but the dialogs keep remembering the user's own path.
+  if (const BankEntry* entry = presets.EntryOf(id)) {
+    LoadPresetFile(entry->path);
+  } else if ((id & 0xFFF0) == kAboutCommand) {
     CAboutBox about(this);
     about.DoModal();
   }
@@ -337,12 +345,19 @@ void CSynthPanel::OnNoteOff() {
 }
 
 void CSynthPanel::OnLoadPreset() {
-  CFilePicker picker(true, nullptr, g_lastPresetPath, kFileDialogFlags, "Marrick KV7|*.kv7|All|*.*");
+  // Until the user has chosen a path, the dialog opens on the factory bank.
+  const std::string bankFolder = CBankCatalog::Installed().FolderOf(BankKind::kSound);
+  const std::string start = g_lastPresetPath.empty() && !bankFolder.empty() ? bankFolder + "/" : g_lastPresetPath;
+  CFilePicker picker(true, nullptr, start, kFileDialogFlags, "Marrick KV7|*.kv7|All|*.*");
   if (picker.DoModal() != kIdOk || picker.GetPathName().empty()) {
     return;
   }
   g_lastPresetPath = picker.GetPathName();
-  g_voice->LoadParams(g_lastPresetPath.c_str());
+  LoadPresetFile(g_lastPresetPath);
+}
+
+void CSynthPanel::LoadPresetFile(const std::string& path) {
+  g_voice->LoadParams(path.c_str());
   // Stores the three post-process values again and hands them to the effects, which never read
   // the voice's parameters themselves.
   OnSynthKnob(kDistKnobId, g_voice->GetParam(kDistAmount));

@@ -13,6 +13,7 @@
 #include "platform/icon.h"
 #include "platform/popup_menu.h"
 #include "platform/repeating_timer.h"
+#include "ui/bank_menu.h"
 #include "ui/knob.h"
 #include "ui/knob_param.h"
 
@@ -46,7 +47,8 @@ class CSynthPanel : public CDialog {
   void RefreshControls();
   // The knob-change callback of this panel's knobs.
   static void OnSynthKnob(int controlId, int value);
-  // Commands of the panel's menu: the About box for 16..31, nothing else.
+  // Commands of the panel's menu: the About box for 16..31, a bank sound for the Presets
+  // entries, nothing else.
   void OnSysCommand(int id, LParam lParam);
 
   const CPopupMenu& GetSystemMenu() const { return systemMenu; }
@@ -56,10 +58,13 @@ class CSynthPanel : public CDialog {
   void OnNoteOff();
   void OnLoadPreset();
   void OnSavePreset();
+  // What Load does once a file is chosen: the voice's parameters, the effects, the controls.
+  void LoadPresetFile(const std::string& path);
 
   CKnob knobs[kKnobCount];
   CIcon icon;
   CPopupMenu systemMenu;
+  CBankMenu presets;
   CRepeatingTimer drainTimer;
 };
 

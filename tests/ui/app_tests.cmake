@@ -20,3 +20,9 @@ set(quembrel_shot_dir ${CMAKE_BINARY_DIR}/artifacts/screenshots)
 quembrel_add_test(NAME ui_screenshot_test SOURCES screenshot_test.cpp
                   LIBS ${quembrel_app_test_libs} LABELS unit)
 target_compile_definitions(ui_screenshot_test PRIVATE QUEMBREL_ARTIFACT_DIR="${quembrel_shot_dir}")
+
+# The panel tests compare the bank menus with the bank's texts, and load the converted files.
+foreach(test ui_synth_panel_test ui_riff_panel_test)
+  add_dependencies(${test} quembrel_bank_files)
+  target_compile_definitions(${test} PRIVATE QUEMBREL_BANK_SOURCE="${PROJECT_SOURCE_DIR}/bank")
+endforeach()

@@ -14,6 +14,7 @@
 #include "sequencer/riff_params.h"
 #include "sequencer/riff_player.h"
 #include "tests/output/wav_file_reader.h"
+#include "tests/ui/bank_fixture.h"
 #include "tests/ui/program_fixture.h"
 
 namespace {
@@ -181,6 +182,43 @@ TEST_F(RiffPanelTest, ThePanelStaysOpen) {
   PressKey(*panel, Qt::Key_Return);
   RequestClose(*panel);
   EXPECT_TRUE(panel->GetWidget()->isVisible());
+}
+
+}  // namespace
+
+namespace {
+
+// The right-click Riffs menu lists exactly the bank's riffs by category; choosing one sets every
+// step knob, gate box, tempo and transpose to the text's values and leaves the dialogs' path
+// alone. With no path remembered, the Load dialog opens on the bank.
+TEST_F(RiffPanelTest, RiffsMenuListsAndLoadsTheBank) {
+  const CPopupMenu& menu = panel->GetContextMenu();
+  ASSERT_EQ(menu.GetMenuString(0), QStringLiteral("Riffs"));
+  ASSERT_NE(menu.GetSubMenu(0), nullptr);
+  const std::vector<BankMenuItem> items = BankMenuItems(*menu.GetSubMenu(0));
+  std::vector<std::string> listed;
+  for (const BankMenuItem& item : items) listed.push_back(item.category + "/" + item.name);
+  EXPECT_EQ(listed, BankTextNames(BankKind::kRiff));
+
+  g_lastRiffPath = "/nowhere/mine.riff";
+  for (const BankMenuItem& item : items) {
+    const std::vector<ParamValue> values = BankTextValues(BankKind::kRiff, item.name);
+    ASSERT_EQ(values.size(), static_cast<std::size_t>(kRiffParamCount)) << item.name;
+    panel->OnMenuCommand(item.id);
+    for (int i = 0; i < kRiffParamCount; ++i) EXPECT_EQ(g_riffPlayer->GetParam(i), values[i]) << item.name << " " << i;
+    EXPECT_EQ(KnobOf(*panel, CRiffPanel::kBpmKnobId)->GetValue(), values[kBpm]) << item.name;
+    EXPECT_EQ(KnobOf(*panel, CRiffPanel::kTransposeKnobId)->GetValue(), values[kTranspose]) << item.name;
+    for (int k = 0; k < CRiffPanel::kStepCount; ++k) {
+      EXPECT_EQ(KnobOf(*panel, CRiffPanel::kFirstStepKnobId + k)->GetValue(), values[kStepNote0 + k]) << item.name;
+      EXPECT_EQ(panel->IsDlgButtonChecked(CRiffPanel::kFirstGateId + k), values[kStepGate0 + k]) << item.name;
+    }
+  }
+  EXPECT_EQ(g_lastRiffPath, "/nowhere/mine.riff");
+
+  g_lastRiffPath.clear();
+  Click(*panel, CRiffPanel::kLoadId);
+  ASSERT_EQ(ScriptedFileDialog::Requests().size(), 1u);
+  EXPECT_EQ(ScriptedFileDialog::Requests()[0].fileName, CBankCatalog::Installed().FolderOf(BankKind::kRiff) + "/");
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "sequencer/riff_params.h"
 #include "sequencer/riff_player.h"
 #include "tests/output/wav_file_reader.h"
+#include "tests/ui/bank_fixture.h"
 #include "tests/ui/program_fixture.h"
 #include "ui/about_box.h"
 
@@ -308,9 +309,10 @@ TEST_F(SynthPanelTest, WheelAndDoubleClickReachTheModulesAndTooltipsNameTheParam
 
 TEST_F(SynthPanelTest, TheMenuOffersTheAboutBoxForItsCommands) {
   const CPopupMenu& menu = panel->GetSystemMenu();
-  ASSERT_EQ(menu.GetMenuItemCount(), 1);
-  EXPECT_EQ(menu.GetMenuItemID(0), 16);
-  EXPECT_EQ(menu.GetMenuString(0), QStringLiteral("&A propos de Quembrel..."));
+  // The bank's Presets and a separator come first, the About entry last.
+  ASSERT_EQ(menu.GetMenuItemCount(), 3);
+  EXPECT_EQ(menu.GetMenuItemID(2), 16);
+  EXPECT_EQ(menu.GetMenuString(2), QStringLiteral("&A propos de Quembrel..."));
 
   struct Case {
     int command;
@@ -387,6 +389,40 @@ TEST_F(SynthPanelTest, CloseBoxStopsTheSoundThenFinishesTheRecording) {
                                              file.samples.end() - kLoopSamples);
   EXPECT_NE(fileLast, fileBefore);  // the riff plays on, so the last pass is told apart
   EXPECT_EQ(fileLast, lastPass);
+}
+
+}  // namespace
+
+namespace {
+
+// The Presets menu lists exactly the bank's sounds by category; choosing one sets the voice, every
+// knob and the effects to the text's values, as Load would, and leaves the dialogs' path alone.
+// With no path remembered, the Load dialog opens on the bank.
+TEST_F(SynthPanelTest, PresetsMenuListsAndLoadsTheBank) {
+  const CPopupMenu& menu = panel->GetSystemMenu();
+  ASSERT_EQ(menu.GetMenuString(0), QStringLiteral("Presets"));
+  ASSERT_NE(menu.GetSubMenu(0), nullptr);
+  const std::vector<BankMenuItem> items = BankMenuItems(*menu.GetSubMenu(0));
+  std::vector<std::string> listed;
+  for (const BankMenuItem& item : items) listed.push_back(item.category + "/" + item.name);
+  EXPECT_EQ(listed, BankTextNames(BankKind::kSound));
+
+  g_lastPresetPath = "/nowhere/mine.kv7";
+  for (const BankMenuItem& item : items) {
+    const std::vector<ParamValue> values = BankTextValues(BankKind::kSound, item.name);
+    ASSERT_EQ(values.size(), static_cast<std::size_t>(kVoiceParamCount)) << item.name;
+    panel->OnSysCommand(item.id, 0);
+    for (int i = 0; i < kVoiceParamCount; ++i) EXPECT_EQ(g_voice->GetParam(i), values[i]) << item.name << " " << i;
+    for (const KnobCase& c : kKnobs) EXPECT_EQ(KnobOf(*panel, c.id)->GetValue(), values[c.param]) << item.name;
+    EXPECT_EQ(g_distortion.GetAmount(), values[kDistAmount] >= 1 ? float(values[kDistAmount]) : 0.0f) << item.name;
+    EXPECT_EQ(g_echoDelay.GetTimeMs(), float(values[kDelayTime])) << item.name;
+  }
+  EXPECT_EQ(g_lastPresetPath, "/nowhere/mine.kv7");
+
+  g_lastPresetPath.clear();
+  Click(*panel, CSynthPanel::kLoadPresetId);
+  ASSERT_EQ(ScriptedFileDialog::Requests().size(), 1u);
+  EXPECT_EQ(ScriptedFileDialog::Requests()[0].fileName, CBankCatalog::Installed().FolderOf(BankKind::kSound) + "/");
 }
 
 }  // namespace
