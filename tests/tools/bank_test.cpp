@@ -187,10 +187,28 @@ TEST(BankTest, EverySoundAndRiffRendersAudibleUnclippedDistinctAndInTune) {
       const double cents = 1200.0 * std::log2(hz / 440.0);
       // The octave below counts as the note: several sounds rest on the sub-oscillator.
       EXPECT_LT(std::fabs(cents - 1200.0 * std::round(cents / 1200.0)), 100.0) << entry.name << " at " << hz << " Hz";
-      pitch = std::to_string(hz);
+      char text[32];
+      std::snprintf(text, sizeof text, "%.1f Hz", hz);
+      pitch = text;
     }
-    std::printf("%-8s %-20s rms %6.1f dBFS  clipped %.3f %%  pitch %s\n", entry.category->word, entry.name.c_str(),
-                20.0 * std::log10(rms), 100.0 * clippedShare, pitch.c_str());
+    // The shape over time, for the record: where the loudest 50 ms lie and how loud the last are.
+    constexpr std::size_t kSlice = 2205;
+    double peak = 0.0, last = 0.0;
+    std::size_t peakAt = 0;
+    for (std::size_t at = 0; at + kSlice <= s.size(); at += kSlice) {
+      double e = 0.0;
+      for (std::size_t i = at; i < at + kSlice; ++i) e += double(s[i]) * s[i];
+      last = std::sqrt(e / kSlice);
+      if (last > peak) {
+        peak = last;
+        peakAt = at;
+      }
+    }
+    char end[32] = "silent";
+    if (last >= 1.0) std::snprintf(end, sizeof end, "%.1f dB", 20.0 * std::log10(last / peak));
+    std::printf("%-8s %-18s rms %5.1f dBFS, clipped %.2f %%, loudest at %4zu ms, last 50 ms %s, pitch %s\n",
+                entry.category->word, entry.name.c_str(), 20.0 * std::log10(rms), 100.0 * clippedShare,
+                peakAt * 1000 / 44100, end, pitch.c_str());
   }
 }
 
