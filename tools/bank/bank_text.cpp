@@ -33,7 +33,9 @@ bool IsBankName(std::string_view name) {
 
 const char* BankParamName(BankKind kind, int index) { return TableOf(kind)[index].name; }
 
-int BankParamCount(BankKind kind) { return kind == BankKind::kSound ? kVoiceParamCount : kRiffParamCount; }
+int BankParamCount(BankKind kind) {
+  return kind == BankKind::kSound ? static_cast<int>(kVoiceParamCount) : static_cast<int>(kRiffParamCount);
+}
 
 bool ParseBankText(const std::string& path, const std::string& text, BankText& result, std::string& error) {
   result = BankText{};
