@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "sequencer/midi_note_handler.h"
-#include "sequencer/voice_note_target.h"
 
 CMidiInput g_midiInput;
 
@@ -84,21 +83,8 @@ CMidiInput::CMidiInput() = default;
 
 CMidiInput::~CMidiInput() { Close(); }
 
-bool CMidiInput::Open(CSynthVoice* voice) {
-  Close();
-  if (voice == nullptr) {
-    return false;
-  }
-  voiceTarget = std::make_unique<CVoiceNoteTarget>(*voice);
-  return OpenAll(*voiceTarget);
-}
-
 bool CMidiInput::Open(CNoteTarget& target) {
   Close();
-  return OpenAll(target);
-}
-
-bool CMidiInput::OpenAll(CNoteTarget& target) {
   const RtMidi::Api apis[] = {RtMidi::LINUX_ALSA, RtMidi::UNIX_JACK};
   for (std::size_t i = 0; i < ports.size(); ++i) {
     Port& port = ports[i];
@@ -115,7 +101,6 @@ void CMidiInput::Close() {
     port.in.reset();
     port.notes.reset();
   }
-  voiceTarget.reset();
 }
 
 int CMidiInput::GetOpenPortCount() const {

@@ -1,7 +1,8 @@
 // The program's MIDI input: at start-up it opens one virtual input port named "Quembrel" on every
 // MIDI system that is there (the ALSA sequencer on a desktop, JACK MIDI while a JACK server runs),
 // so a keyboard or a sequencer can be connected to it with the usual tools. Each port plays the
-// voice through its own note handler on the MIDI system's thread. Where no system is available the
+// note target it is given (the program wires it to the voice) through its own note handler on the
+// MIDI system's thread. Where no system is available the
 // program simply goes on without MIDI, and nothing is printed either way.
 #pragma once
 
@@ -11,7 +12,6 @@
 
 class CMidiNoteHandler;
 class CNoteTarget;
-class CSynthVoice;
 class RtMidiIn;
 
 class CMidiInput {
@@ -21,8 +21,7 @@ class CMidiInput {
   CMidiInput& operator=(const CMidiInput&) = delete;
   ~CMidiInput();
 
-  // Both return whether at least one port is open; opening again closes the earlier ports first.
-  bool Open(CSynthVoice* voice);
+  // Returns whether at least one port is open; opening again closes the earlier ports first.
   bool Open(CNoteTarget& target);
   // After Close no MIDI thread touches the target any more.
   void Close();
@@ -35,11 +34,8 @@ class CMidiInput {
     std::atomic<bool> failed{false};
   };
 
-  bool OpenAll(CNoteTarget& target);
-
   std::array<Port, 2> ports;
-  std::unique_ptr<CNoteTarget> voiceTarget;
 };
 
-// Opened by the application's start-up with the voice, closed at shut-down.
+// Opened by the application's start-up with a target that plays the voice, closed at shut-down.
 extern CMidiInput g_midiInput;

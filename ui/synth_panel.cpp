@@ -10,6 +10,7 @@
 #include "platform/file_picker.h"
 #include "platform/midi_input.h"
 #include "sequencer/riff_player.h"
+#include "sequencer/voice_note_target.h"
 #include "ui/about_box.h"
 #include "ui/resources.h"
 #include "ui/riff_panel.h"
@@ -30,6 +31,10 @@ std::string g_lastPresetPath;
 namespace {
 
 constexpr unsigned kFileDialogFlags = kFileHideReadOnly | kFileOverwritePrompt | kFilePathMustExist;
+
+// The MIDI input plays the voice through this target from its own threads until it is closed, at
+// the latest at exit, so the target is replaced only while the input is closed and never freed.
+CVoiceNoteTarget* midiTarget = nullptr;
 
 // The knob members in their binding order.
 constexpr int kKnobIds[CSynthPanel::kKnobCount] = {
@@ -198,7 +203,10 @@ bool CSynthPanel::OnInitDialog() {
   // Sound comes last, once everything it reads exists; without a device the program runs silent.
   g_audioStream.SetWindow(GetWidget());
   g_audioStream.Start(&RenderBlock);
-  g_midiInput.Open(g_voice);
+  g_midiInput.Close();
+  delete midiTarget;
+  midiTarget = new CVoiceNoteTarget(*g_voice);
+  g_midiInput.Open(*midiTarget);
   drainTimer.Start(kDrainIntervalMs, &DrainRecorder);
   return true;
 }
