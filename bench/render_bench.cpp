@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/sample_rate.h"
 #include "output/block_renderer.h"
 #include "output/distortion.h"
 #include "output/echo_delay.h"
@@ -38,7 +39,7 @@ void RenderBlocks(benchmark::State& state, bool recording) {
     frames += kBlockFrames;
   }
   state.counters["realtime"] =
-      benchmark::Counter(static_cast<double>(frames) / 44100.0, benchmark::Counter::kIsRate);
+      benchmark::Counter(static_cast<double>(frames) / kSampleRate, benchmark::Counter::kIsRate);
 }
 
 void BM_RenderBlockDefaultRiff(benchmark::State& state) {

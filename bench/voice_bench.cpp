@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "engine/sample_rate.h"
 #include "engine/synth_voice.h"
 
 namespace {
@@ -37,7 +38,7 @@ void BM_VoiceHeldNoteAllModulation(benchmark::State& state) {
   }
   const double total = static_cast<double>(state.iterations()) * blockFrames;
   state.counters["frames/s"] = benchmark::Counter(total, benchmark::Counter::kIsRate);
-  state.counters["realtime_x"] = benchmark::Counter(total / 44100.0, benchmark::Counter::kIsRate);
+  state.counters["realtime_x"] = benchmark::Counter(total / kSampleRate, benchmark::Counter::kIsRate);
 }
 
 // 882 frames is one 20 ms device refill; 4096 the largest block.

@@ -2,14 +2,12 @@
 // negative time from a file lasts 2^32 minus its magnitude in samples instead of misbehaving.
 #include "engine/envelope.h"
 
+#include "engine/sample_rate.h"
 #include "engine/truncate.h"
 
 namespace {
 
-// 0.001 is the single-precision constant; the product is formed in the order written.
-std::uint32_t MsToSamples(float ms) {
-  return TruncateToLow32(static_cast<double>(ms) * 44100.0 * static_cast<double>(0.001f));
-}
+std::uint32_t MsToSamples(float ms) { return TruncateToLow32(MsToFrames(ms)); }
 
 float StepFor(std::uint32_t samples) {
   return samples == 0 ? 0.0f : static_cast<float>(1.0 / static_cast<double>(samples));

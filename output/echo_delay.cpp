@@ -1,6 +1,8 @@
 // The delay's setters, with their clamps, and the per-frame feedback loop over the ring.
 #include "output/echo_delay.h"
 
+#include "engine/sample_rate.h"
+
 namespace {
 
 constexpr std::uint32_t kRingMask = CEchoDelay::kRingFrames - 1;
@@ -32,9 +34,9 @@ void CEchoDelay::SetFeedback(float v) {
 void CEchoDelay::SetDelayTime(float ms) {
   const float time = !(ms >= 0.0f) ? 0.0f : ms;
   timeMs.store(time, std::memory_order_relaxed);
-  // Milliseconds become frames as everywhere in the program: ms x 44100 x 0.001f in double,
-  // truncated. Clamping before the conversion keeps huge and infinite times defined.
-  const double frames = static_cast<double>(time) * 44100.0 * static_cast<double>(0.001f);
+  // Milliseconds become frames as everywhere in the program, truncated. Clamping before the
+  // conversion keeps huge and infinite times defined.
+  const double frames = MsToFrames(time);
   const double longest = kRingFrames;
   delayFrames.store(frames > longest ? kRingFrames : static_cast<std::uint32_t>(frames),
                     std::memory_order_relaxed);

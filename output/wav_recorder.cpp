@@ -13,6 +13,8 @@
 #include <cstring>
 #include <thread>
 
+#include "engine/sample_rate.h"
+
 static_assert(std::endian::native == std::endian::little,
               "samples go to the file in the machine's byte order, which WAV needs little-endian");
 
@@ -42,8 +44,8 @@ void BuildHeader(unsigned char* header, std::uint32_t samples) {
   PutU32(header + 16, 16);
   PutU16(header + 20, 1);
   PutU16(header + 22, 1);
-  PutU32(header + 24, 44100);
-  PutU32(header + 28, 88200);
+  PutU32(header + 24, kSampleRate);
+  PutU32(header + 28, kSampleRate * 2);
   PutU16(header + 32, 2);
   PutU16(header + 34, 16);
   std::memcpy(header + 36, "data", 4);

@@ -3,6 +3,7 @@
 
 #include <time.h>
 
+#include "engine/sample_rate.h"
 #include "platform/sound_fake_device.h"
 
 namespace {
@@ -153,7 +154,7 @@ bool CFakeSoundLayer::ReadPosition(std::uint32_t* bytes) {
         *bytes = 0;
         return true;
       }
-      const auto frames = static_cast<std::uint64_t>(NowNs() - start) * 44100u / 1000000000u;
+      const auto frames = static_cast<std::uint64_t>(NowNs() - start) * kSampleRate / 1000000000u;
       *bytes = static_cast<std::uint32_t>((frames * 2) % (loopByteCount & ~1u));
       return true;
     }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "engine/sample_rate.h"
+
 inline constexpr std::uint16_t kSoundFormatPcm = 1;
 
 struct SoundFormat {
@@ -18,4 +20,4 @@ struct SoundFormat {
 };
 
 // The one format this program plays.
-inline constexpr SoundFormat kPcm16Mono44100 = {kSoundFormatPcm, 1, 44100, 88200, 2, 16};
+inline constexpr SoundFormat kPcm16Mono44100 = {kSoundFormatPcm, 1, kSampleRate, kSampleRate * 2, 2, 16};

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "engine/sample_rate.h"
+
 namespace {
 
 void IgnoreBackendError(RtAudioError::Type, const std::string&) {}
@@ -51,7 +53,7 @@ bool CHostSoundOutput::OpenWith(int api, Backend candidate) {
     floatSamples = candidate == Backend::kJack;
     unsigned int frames = kBufferFrames;
     candidateAudio->openStream(&parameters, nullptr,
-                               floatSamples ? RTAUDIO_FLOAT32 : RTAUDIO_SINT16, 44100, &frames,
+                               floatSamples ? RTAUDIO_FLOAT32 : RTAUDIO_SINT16, kSampleRate, &frames,
                                &CHostSoundOutput::Render, this, &options, &IgnoreBackendError);
     if (!candidateAudio->isStreamOpen()) return false;
   } catch (const RtAudioError&) {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "engine/sample_rate.h"
 #include "engine/synth_voice.h"
 
 CRiffPlayer* g_riffPlayer = nullptr;
@@ -99,8 +100,8 @@ void CRiffPlayer::ApplyParam(int index, ParamValue value) {
   if (index != kBpm) return;
   // A tempo of 0 or below can only come from a file; it plays as the slowest tempo, 1.
   const int bpm = value < 1 ? 1 : value;
-  // 2646000 = 44100 * 60: one step is a sixteenth note.
-  samplesPerStep = static_cast<std::uint32_t>(2646000 / (bpm * 4));
+  // A minute's frames over four steps a beat: one step is a sixteenth note.
+  samplesPerStep = static_cast<std::uint32_t>(kSampleRate * 60 / (bpm * 4));
   if (samplesLeft >= samplesPerStep) samplesLeft = 0;
 }
 

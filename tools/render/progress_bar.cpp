@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/sample_rate.h"
+
 namespace {
 
 constexpr int kWidth = 40;
@@ -45,7 +47,7 @@ void CProgressBar::Draw(std::int64_t doneFrames) {
   const int filled = static_cast<int>(part * kWidth);
   std::fprintf(stderr, "\rrendering [%s%s] %3d%%  %.1f of %.1f s", std::string(filled, '#').c_str(),
                std::string(kWidth - filled, '.').c_str(), static_cast<int>(part * 100.0),
-               static_cast<double>(doneFrames) / 44100.0, static_cast<double>(total) / 44100.0);
+               static_cast<double>(doneFrames) / kSampleRate, static_cast<double>(total) / kSampleRate);
   std::fflush(stderr);
   shown = true;
 }

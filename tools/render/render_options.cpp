@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "engine/sample_rate.h"
 #include "output/block_renderer.h"
 #include "output/wav_recorder.h"
 
@@ -139,7 +140,7 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
     return false;
   }
   if (secondsGiven) {
-    const double frames = std::round(seconds * 44100.0);
+    const double frames = std::round(seconds * kSampleRate);
     options.frames = frames > static_cast<double>(CWavRecorder::kMaxSamples)
                          ? std::int64_t{CWavRecorder::kMaxSamples} + 1
                          : static_cast<std::int64_t>(frames);
