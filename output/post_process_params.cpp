@@ -1,6 +1,7 @@
 // The mapping from the three post-process parameters to the effect setters.
 #include "output/post_process_params.h"
 
+#include "engine/synth_voice.h"
 #include "engine/voice_params.h"
 #include "output/distortion.h"
 #include "output/echo_delay.h"
@@ -20,5 +21,13 @@ void ApplyPostProcessParamTo(CDistortion& distortion, CEchoDelay& echoDelay, int
       break;
     default:
       break;
+  }
+}
+
+void ApplyPostProcessParams(CSynthVoice& voice) {
+  for (int index : {kDistAmount, kDelayTime, kDelayFeedback}) {
+    const ParamValue value = voice.GetParam(index);
+    voice.SetParam(index, value);
+    ApplyPostProcessParam(index, value);
   }
 }

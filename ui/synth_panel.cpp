@@ -242,20 +242,8 @@ void CSynthPanel::OnSynthKnob(int controlId, int value) {
   for (const KnobParam* row = g_synthKnobTable; row->controlId > 0; ++row) {
     if (row->controlId == controlId) {
       g_voice->SetParam(row->paramIndex, static_cast<ParamValue>(value));
+      ApplyPostProcessParam(row->paramIndex, value);
     }
-  }
-  switch (controlId) {
-    case kDistKnobId:
-      ApplyPostProcessParam(kDistAmount, value);
-      break;
-    case kDelayTimeKnobId:
-      ApplyPostProcessParam(kDelayTime, value);
-      break;
-    case kDelayFeedbackKnobId:
-      ApplyPostProcessParam(kDelayFeedback, value);
-      break;
-    default:
-      break;
   }
 }
 
@@ -366,11 +354,7 @@ void CSynthPanel::OnLoadPreset() {
 
 void CSynthPanel::LoadPresetFile(const std::string& path) {
   g_voice->LoadParams(path.c_str());
-  // Stores the three post-process values again and hands them to the effects, which never read
-  // the voice's parameters themselves.
-  OnSynthKnob(kDistKnobId, g_voice->GetParam(kDistAmount));
-  OnSynthKnob(kDelayTimeKnobId, g_voice->GetParam(kDelayTime));
-  OnSynthKnob(kDelayFeedbackKnobId, g_voice->GetParam(kDelayFeedback));
+  ApplyPostProcessParams(*g_voice);
   RefreshControls();
 }
 

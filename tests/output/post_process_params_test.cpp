@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/synth_voice.h"
+#include "engine/voice_params.h"
 #include "output/distortion.h"
 #include "output/echo_delay.h"
 
@@ -36,6 +38,21 @@ TEST(PostProcessParamsTest, ParametersReachTheEffects) {
     EXPECT_EQ(g_echoDelay.GetDelayFrames(), c.delayFrames) << c.index << " = " << c.value;
     EXPECT_EQ(g_echoDelay.GetFeedback(), c.feedback) << c.index << " = " << c.value;
   }
+}
+
+TEST(PostProcessParamsTest, ALoadedPresetReachesTheEffects) {
+  CSynthVoice voice;
+  voice.Init();
+  voice.SetParam(kDistAmount, 20);
+  voice.SetParam(kDelayTime, 300);
+  voice.SetParam(kDelayFeedback, 50);
+  g_distortion.Init();
+  g_echoDelay.Init();
+  ApplyPostProcessParams(voice);
+  EXPECT_EQ(g_distortion.GetAmount(), 20.0f);
+  EXPECT_EQ(g_echoDelay.GetTimeMs(), 300.0f);
+  EXPECT_EQ(g_echoDelay.GetFeedback(), 0.5f);
+  EXPECT_EQ(voice.GetParam(kDelayTime), 300);
 }
 
 }  // namespace

@@ -61,16 +61,6 @@ bool LoadModule(CSoundModule& module, const std::string& path, const char* kind,
   return true;
 }
 
-// What the synth panel does after loading a preset: each post-process parameter is stored again and
-// passed on to the effects.
-void ApplyPresetEffects() {
-  for (int index : {kDistAmount, kDelayTime, kDelayFeedback}) {
-    const ParamValue value = g_voice->GetParam(index);
-    g_voice->SetParam(index, value);
-    ApplyPostProcessParam(index, value);
-  }
-}
-
 // A path that names no file but a bank entry of the right kind stands for that entry's file.
 std::string ResolveBankName(const std::string& path, BankKind kind) {
   std::error_code failed;
@@ -196,7 +186,7 @@ int main(int argc, char** argv) {
     if (!LoadModule(*g_voice, ResolveBankName(options.preset, BankKind::kSound), "preset", error)) {
       return Fail(error);
     }
-    ApplyPresetEffects();
+    ApplyPostProcessParams(*g_voice);
   }
   if (!options.riff.empty() && !LoadModule(*g_riffPlayer, ResolveBankName(options.riff, BankKind::kRiff), "riff", error)) {
     return Fail(error);
