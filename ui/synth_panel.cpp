@@ -1,6 +1,8 @@
 // CSynthPanel: layout, start-up, refresh, knob and button handling, presets and shut-down.
 #include "ui/synth_panel.h"
 
+#include <iterator>
+
 #include "engine/synth_voice.h"
 #include "engine/voice_params.h"
 #include "output/audio_stream.h"
@@ -15,16 +17,26 @@
 #include "ui/resources.h"
 #include "ui/riff_panel.h"
 
+using enum CSynthPanel::ControlId;
+
 const KnobParam g_synthKnobTable[] = {
-    {1040, kMasterVolume}, {1001, kOscMix},     {1003, kOscBTune},     {1005, kOscBFine},
-    {1014, kSubLevel},     {1009, kAmpAttack},  {1010, kAmpDecay},     {1011, kAmpSustain},
-    {1012, kAmpLevel},     {1013, kAmpRelease}, {1015, kFltAttack},    {1028, kFltDecay},
-    {1029, kFltSustain},   {1030, kFltLevel},   {1031, kFltRelease},   {1002, kOscAPulse},
-    {1004, kOscBPulse},    {1037, kCutoff},     {1032, kFltEnvAmount}, {1042, kLfo1Pulse},
-    {1043, kLfo1Rate},     {1044, kLfo1Amount}, {1053, kLfo2Pulse},    {1054, kLfo2Rate},
-    {1055, kLfo2Amount},   {1066, kDistAmount}, {1067, kDelayTime},    {1068, kDelayFeedback},
+    {kMasterVolumeKnobId, kMasterVolume}, {kOscMixKnobId, kOscMix},
+    {kOscBTuneKnobId, kOscBTune}, {kOscBFineKnobId, kOscBFine},
+    {kSubLevelKnobId, kSubLevel}, {kAmpAttackKnobId, kAmpAttack},
+    {kAmpDecayKnobId, kAmpDecay}, {kAmpSustainKnobId, kAmpSustain},
+    {kAmpLevelKnobId, kAmpLevel}, {kAmpReleaseKnobId, kAmpRelease},
+    {kFltAttackKnobId, kFltAttack}, {kFltDecayKnobId, kFltDecay},
+    {kFltSustainKnobId, kFltSustain}, {kFltLevelKnobId, kFltLevel},
+    {kFltReleaseKnobId, kFltRelease}, {kOscAPulseKnobId, kOscAPulse},
+    {kOscBPulseKnobId, kOscBPulse}, {kCutoffKnobId, kCutoff},
+    {kFltEnvAmountKnobId, kFltEnvAmount}, {kLfo1PulseKnobId, kLfo1Pulse},
+    {kLfo1RateKnobId, kLfo1Rate}, {kLfo1AmountKnobId, kLfo1Amount},
+    {kLfo2PulseKnobId, kLfo2Pulse}, {kLfo2RateKnobId, kLfo2Rate},
+    {kLfo2AmountKnobId, kLfo2Amount}, {kDistAmountKnobId, kDistAmount},
+    {kDelayTimeKnobId, kDelayTime}, {kDelayFeedbackKnobId, kDelayFeedback},
     {-1, -1},
 };
+static_assert(std::size(g_synthKnobTable) == CSynthPanel::kKnobCount + 1, "one row per knob and the end");
 
 std::string g_lastPresetPath;
 
@@ -36,19 +48,13 @@ constexpr unsigned kFileDialogFlags = kFileHideReadOnly | kFileOverwritePrompt |
 // the latest at exit, so the target is replaced only while the input is closed and never freed.
 CVoiceNoteTarget* midiTarget = nullptr;
 
-// The knob members in their binding order.
-constexpr int kKnobIds[CSynthPanel::kKnobCount] = {
-    1040, 1002, 1004, 1001, 1003, 1005, 1014, 1009, 1010, 1011, 1012, 1013, 1015, 1028,
-    1029, 1030, 1031, 1037, 1032, 1042, 1043, 1044, 1053, 1054, 1055, 1066, 1067, 1068,
-};
-
 struct RadioGroup {
   int firstId;
   int paramIndex;
 };
 constexpr RadioGroup kRadioGroups[] = {
-    {1016, kOscAWave}, {1020, kOscBWave}, {1024, kSubWave},
-    {1033, kFilterType}, {1045, kLfo1Wave}, {1056, kLfo2Wave},
+    {kOscAWaveFirstId, kOscAWave}, {kOscBWaveFirstId, kOscBWave}, {kSubWaveFirstId, kSubWave},
+    {kFilterTypeFirstId, kFilterType}, {kLfo1WaveFirstId, kLfo1Wave}, {kLfo2WaveFirstId, kLfo2Wave},
 };
 constexpr int kRadiosPerGroup = 4;
 
@@ -58,8 +64,8 @@ struct TargetBoxes {
   int paramIndex;
 };
 constexpr TargetBoxes kTargetBoxes[] = {
-    {{1041, 1049, 1050, 1051}, kLfo1Targets},
-    {{1060, 1061, 1062, 1063}, kLfo2Targets},
+    {{kLfo1DetuneBoxId, kLfo1PulseBoxId, kLfo1VolumeBoxId, kLfo1CutoffBoxId}, kLfo1Targets},
+    {{kLfo2DetuneBoxId, kLfo2PulseBoxId, kLfo2VolumeBoxId, kLfo2CutoffBoxId}, kLfo2Targets},
 };
 
 constexpr unsigned kKnob = kStyleTabStop;
@@ -80,83 +86,83 @@ const DialogControl kSynthControls[] = {
     {-1, ControlKind::kGroupBox, "LFO 2", 5, 225, 185, 55, 0},
     {-1, ControlKind::kGroupBox, "Temp. post process", 195, 185, 85, 55, 0},
 
-    {1016, ControlKind::kRadioButton, "Saw", 10, 15, 40, 10, kRadioFirst},
-    {1017, ControlKind::kRadioButton, "Square", 10, 25, 40, 10, kRadio},
-    {1018, ControlKind::kRadioButton, "Sinus", 10, 35, 40, 10, kRadio},
-    {1019, ControlKind::kRadioButton, "Noise", 10, 45, 40, 10, kRadio},
-    {1002, ControlKind::kOwnerDrawButton, "Pulse", 55, 15, 25, 35, kKnob},
-    {1001, ControlKind::kOwnerDrawButton, "Mix", 90, 15, 25, 35, kKnob},
+    {kOscAWaveFirstId, ControlKind::kRadioButton, "Saw", 10, 15, 40, 10, kRadioFirst},
+    {kOscAWaveFirstId + 1, ControlKind::kRadioButton, "Square", 10, 25, 40, 10, kRadio},
+    {kOscAWaveFirstId + 2, ControlKind::kRadioButton, "Sinus", 10, 35, 40, 10, kRadio},
+    {kOscAWaveFirstId + 3, ControlKind::kRadioButton, "Noise", 10, 45, 40, 10, kRadio},
+    {kOscAPulseKnobId, ControlKind::kOwnerDrawButton, "Pulse", 55, 15, 25, 35, kKnob},
+    {kOscMixKnobId, ControlKind::kOwnerDrawButton, "Mix", 90, 15, 25, 35, kKnob},
 
-    {1020, ControlKind::kRadioButton, "Saw", 125, 15, 40, 10, kRadioFirst},
-    {1021, ControlKind::kRadioButton, "Square", 125, 25, 40, 10, kRadio},
-    {1022, ControlKind::kRadioButton, "Sinus", 125, 35, 40, 10, kRadio},
-    {1023, ControlKind::kRadioButton, "Noise", 125, 45, 40, 10, kRadio},
-    {1003, ControlKind::kOwnerDrawButton, "Tune", 170, 15, 25, 35, kKnob},
-    {1005, ControlKind::kOwnerDrawButton, "Fine", 195, 15, 25, 35, kKnob},
-    {1004, ControlKind::kOwnerDrawButton, "Pulse", 220, 15, 25, 35, kKnob},
-    {1006, ControlKind::kPushButton, "FM", 245, 15, 25, 35, kButton | kStyleDisabled},
-    {CSynthPanel::kSyncBoxId, ControlKind::kCheckBox, "Sync", 245, 50, 33, 9, kBox},
+    {kOscBWaveFirstId, ControlKind::kRadioButton, "Saw", 125, 15, 40, 10, kRadioFirst},
+    {kOscBWaveFirstId + 1, ControlKind::kRadioButton, "Square", 125, 25, 40, 10, kRadio},
+    {kOscBWaveFirstId + 2, ControlKind::kRadioButton, "Sinus", 125, 35, 40, 10, kRadio},
+    {kOscBWaveFirstId + 3, ControlKind::kRadioButton, "Noise", 125, 45, 40, 10, kRadio},
+    {kOscBTuneKnobId, ControlKind::kOwnerDrawButton, "Tune", 170, 15, 25, 35, kKnob},
+    {kOscBFineKnobId, ControlKind::kOwnerDrawButton, "Fine", 195, 15, 25, 35, kKnob},
+    {kOscBPulseKnobId, ControlKind::kOwnerDrawButton, "Pulse", 220, 15, 25, 35, kKnob},
+    {kFmButtonId, ControlKind::kPushButton, "FM", 245, 15, 25, 35, kButton | kStyleDisabled},
+    {kSyncBoxId, ControlKind::kCheckBox, "Sync", 245, 50, 33, 9, kBox},
 
-    {1040, ControlKind::kOwnerDrawButton, "Volume", 15, 70, 25, 35, kKnob},
+    {kMasterVolumeKnobId, ControlKind::kOwnerDrawButton, "Volume", 15, 70, 25, 35, kKnob},
 
-    {1009, ControlKind::kOwnerDrawButton, "Attack", 60, 70, 25, 35, kKnob},
-    {1010, ControlKind::kOwnerDrawButton, "Decay", 85, 70, 25, 35, kKnob},
-    {1011, ControlKind::kOwnerDrawButton, "Sustain", 110, 70, 25, 35, kKnob},
-    {1012, ControlKind::kOwnerDrawButton, "Level", 135, 70, 25, 35, kKnob},
-    {1013, ControlKind::kOwnerDrawButton, "Release", 160, 70, 25, 35, kKnob},
+    {kAmpAttackKnobId, ControlKind::kOwnerDrawButton, "Attack", 60, 70, 25, 35, kKnob},
+    {kAmpDecayKnobId, ControlKind::kOwnerDrawButton, "Decay", 85, 70, 25, 35, kKnob},
+    {kAmpSustainKnobId, ControlKind::kOwnerDrawButton, "Sustain", 110, 70, 25, 35, kKnob},
+    {kAmpLevelKnobId, ControlKind::kOwnerDrawButton, "Level", 135, 70, 25, 35, kKnob},
+    {kAmpReleaseKnobId, ControlKind::kOwnerDrawButton, "Release", 160, 70, 25, 35, kKnob},
 
-    {1024, ControlKind::kRadioButton, "Saw", 201, 70, 40, 10, kRadioFirst},
-    {1025, ControlKind::kRadioButton, "Square", 201, 81, 40, 10, kRadio},
-    {1026, ControlKind::kRadioButton, "Sinus", 201, 90, 40, 10, kRadio},
-    {1027, ControlKind::kRadioButton, "Noise", 201, 100, 40, 10, kRadio},
-    {1014, ControlKind::kOwnerDrawButton, "Level", 245, 70, 25, 35, kKnob},
+    {kSubWaveFirstId, ControlKind::kRadioButton, "Saw", 201, 70, 40, 10, kRadioFirst},
+    {kSubWaveFirstId + 1, ControlKind::kRadioButton, "Square", 201, 81, 40, 10, kRadio},
+    {kSubWaveFirstId + 2, ControlKind::kRadioButton, "Sinus", 201, 90, 40, 10, kRadio},
+    {kSubWaveFirstId + 3, ControlKind::kRadioButton, "Noise", 201, 100, 40, 10, kRadio},
+    {kSubLevelKnobId, ControlKind::kOwnerDrawButton, "Level", 245, 70, 25, 35, kKnob},
 
-    {1033, ControlKind::kRadioButton, "Low p.", 10, 126, 40, 10, kRadioFirst},
-    {1034, ControlKind::kRadioButton, "Band p.", 10, 136, 40, 10, kRadio},
-    {1035, ControlKind::kRadioButton, "High p.", 10, 145, 40, 10, kRadio},
-    {1036, ControlKind::kRadioButton, "None", 10, 155, 40, 10, kRadio},
-    {1037, ControlKind::kOwnerDrawButton, "Cutoff", 55, 125, 25, 35, kKnob},
-    {1032, ControlKind::kOwnerDrawButton, "Env", 80, 125, 25, 35, kKnob},
+    {kFilterTypeFirstId, ControlKind::kRadioButton, "Low p.", 10, 126, 40, 10, kRadioFirst},
+    {kFilterTypeFirstId + 1, ControlKind::kRadioButton, "Band p.", 10, 136, 40, 10, kRadio},
+    {kFilterTypeFirstId + 2, ControlKind::kRadioButton, "High p.", 10, 145, 40, 10, kRadio},
+    {kFilterTypeFirstId + 3, ControlKind::kRadioButton, "None", 10, 155, 40, 10, kRadio},
+    {kCutoffKnobId, ControlKind::kOwnerDrawButton, "Cutoff", 55, 125, 25, 35, kKnob},
+    {kFltEnvAmountKnobId, ControlKind::kOwnerDrawButton, "Env", 80, 125, 25, 35, kKnob},
 
-    {1015, ControlKind::kOwnerDrawButton, "Attack", 125, 125, 25, 35, kKnob},
-    {1028, ControlKind::kOwnerDrawButton, "Decay", 150, 125, 25, 35, kKnob},
-    {1029, ControlKind::kOwnerDrawButton, "Sustain", 175, 125, 25, 35, kKnob},
-    {1030, ControlKind::kOwnerDrawButton, "Level", 200, 125, 25, 35, kKnob},
-    {1031, ControlKind::kOwnerDrawButton, "Release", 225, 125, 25, 35, kKnob},
+    {kFltAttackKnobId, ControlKind::kOwnerDrawButton, "Attack", 125, 125, 25, 35, kKnob},
+    {kFltDecayKnobId, ControlKind::kOwnerDrawButton, "Decay", 150, 125, 25, 35, kKnob},
+    {kFltSustainKnobId, ControlKind::kOwnerDrawButton, "Sustain", 175, 125, 25, 35, kKnob},
+    {kFltLevelKnobId, ControlKind::kOwnerDrawButton, "Level", 200, 125, 25, 35, kKnob},
+    {kFltReleaseKnobId, ControlKind::kOwnerDrawButton, "Release", 225, 125, 25, 35, kKnob},
 
-    {1045, ControlKind::kRadioButton, "Saw", 10, 180, 40, 10, kRadioFirst},
-    {1046, ControlKind::kRadioButton, "Square", 10, 190, 40, 10, kRadio},
-    {1047, ControlKind::kRadioButton, "Sinus", 10, 200, 40, 10, kRadio},
-    {1048, ControlKind::kRadioButton, "Noise", 10, 210, 40, 10, kRadio},
-    {1041, ControlKind::kCheckBox, "Detune", 55, 180, 40, 10, kBox | kStyleGroup},
-    {1049, ControlKind::kCheckBox, "Pulse", 55, 190, 40, 10, kBox},
-    {1050, ControlKind::kCheckBox, "Volume", 55, 200, 40, 10, kBox},
-    {1051, ControlKind::kCheckBox, "Cutoff", 55, 210, 40, 10, kBox | kStyleDisabled},
-    {1042, ControlKind::kOwnerDrawButton, "Pulse", 105, 180, 25, 35, kKnob},
-    {1043, ControlKind::kOwnerDrawButton, "Freq.", 130, 180, 25, 35, kKnob},
-    {1044, ControlKind::kOwnerDrawButton, "Amp.", 155, 180, 25, 35, kKnob},
-    {1052, ControlKind::kStaticText, "Static", 200, 175, 75, 10, 0},
+    {kLfo1WaveFirstId, ControlKind::kRadioButton, "Saw", 10, 180, 40, 10, kRadioFirst},
+    {kLfo1WaveFirstId + 1, ControlKind::kRadioButton, "Square", 10, 190, 40, 10, kRadio},
+    {kLfo1WaveFirstId + 2, ControlKind::kRadioButton, "Sinus", 10, 200, 40, 10, kRadio},
+    {kLfo1WaveFirstId + 3, ControlKind::kRadioButton, "Noise", 10, 210, 40, 10, kRadio},
+    {kLfo1DetuneBoxId, ControlKind::kCheckBox, "Detune", 55, 180, 40, 10, kBox | kStyleGroup},
+    {kLfo1PulseBoxId, ControlKind::kCheckBox, "Pulse", 55, 190, 40, 10, kBox},
+    {kLfo1VolumeBoxId, ControlKind::kCheckBox, "Volume", 55, 200, 40, 10, kBox},
+    {kLfo1CutoffBoxId, ControlKind::kCheckBox, "Cutoff", 55, 210, 40, 10, kBox | kStyleDisabled},
+    {kLfo1PulseKnobId, ControlKind::kOwnerDrawButton, "Pulse", 105, 180, 25, 35, kKnob},
+    {kLfo1RateKnobId, ControlKind::kOwnerDrawButton, "Freq.", 130, 180, 25, 35, kKnob},
+    {kLfo1AmountKnobId, ControlKind::kOwnerDrawButton, "Amp.", 155, 180, 25, 35, kKnob},
+    {kStaticTextId, ControlKind::kStaticText, "Static", 200, 175, 75, 10, 0},
 
-    {1056, ControlKind::kRadioButton, "Saw", 10, 236, 40, 10, kRadioFirst},
-    {1057, ControlKind::kRadioButton, "Square", 10, 246, 40, 10, kRadio},
-    {1058, ControlKind::kRadioButton, "Sinus", 10, 255, 40, 10, kRadio},
-    {1059, ControlKind::kRadioButton, "Noise", 10, 265, 40, 10, kRadio},
-    {1060, ControlKind::kCheckBox, "Detune", 55, 236, 40, 10, kBox | kStyleGroup},
-    {1061, ControlKind::kCheckBox, "Pulse", 55, 246, 40, 10, kBox},
-    {1062, ControlKind::kCheckBox, "Volume", 55, 255, 40, 10, kBox},
-    {1063, ControlKind::kCheckBox, "Cutoff", 55, 265, 40, 10, kBox | kStyleDisabled},
-    {1053, ControlKind::kOwnerDrawButton, "Pulse", 105, 235, 25, 35, kKnob},
-    {1054, ControlKind::kOwnerDrawButton, "Freq.", 130, 235, 25, 35, kKnob},
-    {1055, ControlKind::kOwnerDrawButton, "Amp.", 155, 235, 25, 35, kKnob},
+    {kLfo2WaveFirstId, ControlKind::kRadioButton, "Saw", 10, 236, 40, 10, kRadioFirst},
+    {kLfo2WaveFirstId + 1, ControlKind::kRadioButton, "Square", 10, 246, 40, 10, kRadio},
+    {kLfo2WaveFirstId + 2, ControlKind::kRadioButton, "Sinus", 10, 255, 40, 10, kRadio},
+    {kLfo2WaveFirstId + 3, ControlKind::kRadioButton, "Noise", 10, 265, 40, 10, kRadio},
+    {kLfo2DetuneBoxId, ControlKind::kCheckBox, "Detune", 55, 236, 40, 10, kBox | kStyleGroup},
+    {kLfo2PulseBoxId, ControlKind::kCheckBox, "Pulse", 55, 246, 40, 10, kBox},
+    {kLfo2VolumeBoxId, ControlKind::kCheckBox, "Volume", 55, 255, 40, 10, kBox},
+    {kLfo2CutoffBoxId, ControlKind::kCheckBox, "Cutoff", 55, 265, 40, 10, kBox | kStyleDisabled},
+    {kLfo2PulseKnobId, ControlKind::kOwnerDrawButton, "Pulse", 105, 235, 25, 35, kKnob},
+    {kLfo2RateKnobId, ControlKind::kOwnerDrawButton, "Freq.", 130, 235, 25, 35, kKnob},
+    {kLfo2AmountKnobId, ControlKind::kOwnerDrawButton, "Amp.", 155, 235, 25, 35, kKnob},
 
-    {1066, ControlKind::kOwnerDrawButton, "Dist", 200, 200, 25, 35, kKnob},
-    {1067, ControlKind::kOwnerDrawButton, "Feedb", 225, 200, 25, 35, kKnob},
-    {1068, ControlKind::kOwnerDrawButton, "Gain", 251, 200, 25, 35, kKnob},
+    {kDistAmountKnobId, ControlKind::kOwnerDrawButton, "Dist", 200, 200, 25, 35, kKnob},
+    {kDelayTimeKnobId, ControlKind::kOwnerDrawButton, "Feedb", 225, 200, 25, 35, kKnob},
+    {kDelayFeedbackKnobId, ControlKind::kOwnerDrawButton, "Gain", 251, 200, 25, 35, kKnob},
 
-    {1064, ControlKind::kPushButton, "Load", 200, 250, 40, 15, kButton | kStyleGroup},
-    {1065, ControlKind::kPushButton, "Save", 240, 250, 40, 15, kButton},
-    {1007, ControlKind::kPushButton, "Note ON", 200, 265, 40, 15, kButton},
-    {1008, ControlKind::kPushButton, "Note OFF", 240, 265, 40, 15, kButton},
+    {kLoadPresetId, ControlKind::kPushButton, "Load", 200, 250, 40, 15, kButton | kStyleGroup},
+    {kSavePresetId, ControlKind::kPushButton, "Save", 240, 250, 40, 15, kButton},
+    {kNoteOnId, ControlKind::kPushButton, "Note ON", 200, 265, 40, 15, kButton},
+    {kNoteOffId, ControlKind::kPushButton, "Note OFF", 240, 265, 40, 15, kButton},
 };
 
 const DialogTemplate kSynthTemplate = {
@@ -213,14 +219,14 @@ bool CSynthPanel::OnInitDialog() {
 
 void CSynthPanel::DoDataExchange() {
   for (int k = 0; k < kKnobCount; ++k) {
-    BindControl(kKnobIds[k], knobs[k]);
+    BindControl(g_synthKnobTable[k].controlId, knobs[k]);
   }
 }
 
 void CSynthPanel::RefreshControls() {
   g_knobCallback = &CSynthPanel::OnSynthKnob;
   for (int k = 0; k < kKnobCount; ++k) {
-    const int param = ParamOfKnob(g_synthKnobTable, kKnobIds[k]);
+    const int param = g_synthKnobTable[k].paramIndex;
     knobs[k].Describe(&kVoiceParams[param]);
     knobs[k].SetRange(kVoiceParams[param].minimum, kVoiceParams[param].maximum, g_voice->GetParam(param));
   }

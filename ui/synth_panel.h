@@ -19,17 +19,62 @@
 
 class CSynthPanel : public CDialog {
  public:
+  // Every control's id. A radio group's four buttons take consecutive ids from its first; 1038 and
+  // 1039 are unused.
+  enum ControlId : int {
+    kSyncBoxId = 1000,
+    kOscMixKnobId = 1001,
+    kOscAPulseKnobId = 1002,
+    kOscBTuneKnobId = 1003,
+    kOscBPulseKnobId = 1004,
+    kOscBFineKnobId = 1005,
+    kFmButtonId = 1006,
+    kNoteOnId = 1007,
+    kNoteOffId = 1008,
+    kAmpAttackKnobId = 1009,
+    kAmpDecayKnobId = 1010,
+    kAmpSustainKnobId = 1011,
+    kAmpLevelKnobId = 1012,
+    kAmpReleaseKnobId = 1013,
+    kSubLevelKnobId = 1014,
+    kFltAttackKnobId = 1015,
+    kOscAWaveFirstId = 1016,
+    kOscBWaveFirstId = 1020,
+    kSubWaveFirstId = 1024,
+    kFltDecayKnobId = 1028,
+    kFltSustainKnobId = 1029,
+    kFltLevelKnobId = 1030,
+    kFltReleaseKnobId = 1031,
+    kFltEnvAmountKnobId = 1032,
+    kFilterTypeFirstId = 1033,
+    kCutoffKnobId = 1037,
+    kMasterVolumeKnobId = 1040,
+    kLfo1DetuneBoxId = 1041,
+    kLfo1PulseKnobId = 1042,
+    kLfo1RateKnobId = 1043,
+    kLfo1AmountKnobId = 1044,
+    kLfo1WaveFirstId = 1045,
+    kLfo1PulseBoxId = 1049,
+    kLfo1VolumeBoxId = 1050,
+    kLfo1CutoffBoxId = 1051,
+    kStaticTextId = 1052,
+    kLfo2PulseKnobId = 1053,
+    kLfo2RateKnobId = 1054,
+    kLfo2AmountKnobId = 1055,
+    kLfo2WaveFirstId = 1056,
+    kLfo2DetuneBoxId = 1060,
+    kLfo2PulseBoxId = 1061,
+    kLfo2VolumeBoxId = 1062,
+    kLfo2CutoffBoxId = 1063,
+    kLoadPresetId = 1064,
+    kSavePresetId = 1065,
+    kDistAmountKnobId = 1066,
+    kDelayTimeKnobId = 1067,
+    kDelayFeedbackKnobId = 1068,
+  };
   static constexpr int kKnobCount = 28;
   // The menu command that opens the About box.
   static constexpr int kAboutCommand = 16;
-  static constexpr int kSyncBoxId = 1000;
-  static constexpr int kNoteOnId = 1007;
-  static constexpr int kNoteOffId = 1008;
-  static constexpr int kLoadPresetId = 1064;
-  static constexpr int kSavePresetId = 1065;
-  static constexpr int kDistKnobId = 1066;
-  static constexpr int kDelayTimeKnobId = 1067;
-  static constexpr int kDelayFeedbackKnobId = 1068;
   // How often recorded samples are moved from the recorder's ring to the file.
   static constexpr int kDrainIntervalMs = 50;
 
