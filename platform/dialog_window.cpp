@@ -1,10 +1,12 @@
-// CDialogWindow: keyboard, close and context-menu requests routed to the owning CDialog.
+// CDialogWindow: keyboard, close and context-menu requests routed to the owning CDialog, and the
+// blank title bar of a dialog without a caption.
 #include "platform/dialog_window.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QWindow>
 
 #include "platform/dialog.h"
 #include "platform/message.h"
@@ -12,6 +14,16 @@
 
 CDialogWindow::CDialogWindow(CDialog* dialog, QWidget* parent, Qt::WindowFlags flags)
     : QDialog(parent, flags), owner(dialog) {}
+
+bool CDialogWindow::event(QEvent* event) {
+  // Both a new native window and a title set to empty must reach the window system as a blank.
+  const QEvent::Type type = event->type();
+  if ((type == QEvent::WinIdChange || type == QEvent::WindowTitleChange) && windowTitle().isEmpty() &&
+      windowHandle() != nullptr) {
+    windowHandle()->setTitle(QStringLiteral(" "));
+  }
+  return QDialog::event(event);
+}
 
 int CDialogWindow::DefaultCommandId() const {
   auto* focused = qobject_cast<QPushButton*>(focusWidget());

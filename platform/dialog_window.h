@@ -2,7 +2,9 @@
 // the dialog's operations: Enter and Escape into the dialog's key hook and then its default
 // command, a close request into OnClose, a right click on the background into OnContextMenu. It
 // also knows when such a call is under way, so that a dialog destroyed from inside one of its own
-// handlers lets go of its window only once the handler has returned.
+// handlers lets go of its window only once the handler has returned. A dialog without a caption
+// keeps its title bar empty: the window system gets a single space, since Qt would otherwise put
+// the program's name there.
 #pragma once
 
 #include <QDialog>
@@ -31,6 +33,7 @@ class CDialogWindow : public QDialog {
   }
 
  protected:
+  bool event(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;

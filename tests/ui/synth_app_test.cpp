@@ -2,16 +2,23 @@
 // inspected from inside the synth panel's modal loop (what the start-up leaves: every knob showing
 // its parameter's default, the handlers in place, the effects untouched, sound started for the
 // panel's window), then ended with Escape, which must shut the sound down in order and leave no
-// audio thread behind. And the program itself without a display.
+// audio thread behind. And the program itself: without a display, and on an X server, where the
+// titles the window system holds are read back.
 #include "ui/synth_app.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <QTest>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
+#include <map>
+#include <regex>
+#include <set>
 #include <string>
+#include <thread>
 
 #include "engine/synth_voice.h"
 #include "engine/voice_params.h"
@@ -181,6 +188,104 @@ TEST(SynthAppTest, WithoutADisplayTheProgramSaysSoInOneLineAndFails) {
     EXPECT_EQ(run.output.rfind(c.says, 0), 0u) << run.output;
     EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
   }
+}
+
+// A program started through a shell that prints its process id first and then becomes the
+// program; stopped and reaped when it goes out of scope.
+class CBackgroundProgram {
+ public:
+  explicit CBackgroundProgram(const std::string& command)
+      : pipe(popen(("echo $$; exec " + command).c_str(), "r")) {
+    pid = std::stoi(ReadLine().empty() ? "-1" : line);
+  }
+  CBackgroundProgram(const CBackgroundProgram&) = delete;
+  CBackgroundProgram& operator=(const CBackgroundProgram&) = delete;
+  ~CBackgroundProgram() {
+    if (pid > 0) {
+      kill(pid, SIGKILL);
+    }
+    if (pipe != nullptr) {
+      pclose(pipe);
+    }
+  }
+
+  // The next line of its output, without the newline; empty at its end.
+  const std::string& ReadLine() {
+    char buffer[256];
+    line = pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr ? buffer : "";
+    if (!line.empty() && line.back() == '\n') {
+      line.pop_back();
+    }
+    return line;
+  }
+
+ private:
+  FILE* pipe;
+  pid_t pid = -1;
+  std::string line;
+};
+
+std::string Output(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+      output += buffer;
+    }
+    pclose(pipe);
+  }
+  return output;
+}
+
+// The value xprop shows for one text property of a window, or "(none)" when it is not set.
+std::string TextProperty(const std::string& display, const std::string& window, const char* name) {
+  const std::string shown =
+      Output("xprop -display " + display + " -notype -id " + window + " " + name);
+  std::smatch match;
+  if (!std::regex_search(shown, match, std::regex(std::string(name) + " = \"(.*)\"\n"))) {
+    return "(none)";
+  }
+  return std::regex_replace(match[1].str(), std::regex("\\\\(.)"), "$1");
+}
+
+// Each shown top-level window's WM_NAME and _NET_WM_NAME, the two titles a window manager reads.
+std::map<std::string, std::pair<std::string, std::string>> ShownTitles(const std::string& display) {
+  std::map<std::string, std::pair<std::string, std::string>> titles;
+  const std::string tree = Output("xwininfo -display " + display + " -root -children");
+  const std::regex child("\n +(0x[0-9a-f]+) ");
+  for (auto it = std::sregex_iterator(tree.begin(), tree.end(), child); it != std::sregex_iterator(); ++it) {
+    const std::string window = (*it)[1].str();
+    if (Output("xwininfo -display " + display + " -id " + window).find("IsViewable") != std::string::npos) {
+      titles[window] = {TextProperty(display, window, "WM_NAME"), TextProperty(display, window, "_NET_WM_NAME")};
+    }
+  }
+  return titles;
+}
+
+TEST(SynthAppTest, OnAnXServerTheRiffPanelsTitleBarStaysBlank) {
+  if (std::system("{ command -v Xvfb && command -v xprop && command -v xwininfo; } >/dev/null") != 0) {
+    GTEST_SKIP() << "needs Xvfb, xprop and xwininfo";
+  }
+  CBackgroundProgram server("Xvfb -displayfd 1 -nolisten tcp -screen 0 1280x1024x24 2>/dev/null");
+  const std::string display = ":" + server.ReadLine();
+  ASSERT_NE(display, ":") << "Xvfb did not start";
+  CBackgroundProgram program("env -u WAYLAND_DISPLAY DISPLAY=" + display +
+                             " QT_QPA_PLATFORM=xcb '" QUEMBREL_PROGRAM "' >/dev/null 2>&1");
+
+  std::map<std::string, std::pair<std::string, std::string>> titles;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (titles.size() < 2 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    titles = ShownTitles(display);
+  }
+  std::multiset<std::pair<std::string, std::string>> seen;
+  for (const auto& [window, names] : titles) {
+    seen.insert(names);
+  }
+  // A single space: an empty title would make the toolkit put the program's name there.
+  const std::multiset<std::pair<std::string, std::string>> expected = {
+      {"KV7. \"Tessaline\"", "KV7. \"Tessaline\""}, {" ", " "}};
+  EXPECT_EQ(seen, expected);
 }
 
 }  // namespace
