@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/sample_rate.h"
+
 struct RenderOptions {
   std::string output;
   std::string preset;
@@ -12,7 +14,7 @@ struct RenderOptions {
   bool play = true;
   bool noteOn = false;
   int blockFrames = 882;
-  std::int64_t frames = 441000;
+  std::int64_t frames = std::int64_t{kSampleRate} * 10;
   bool help = false;
   bool printParams = false;
   bool list = false;
