@@ -19,11 +19,13 @@
 
 #include <cstdint>
 
+#include "engine/sample_rate.h"
+
 struct soxr;
 
 class CRateConverter {
  public:
-  static constexpr int kEngineRate = 44100;
+  static constexpr int kEngineRate = kSampleRate;
   static constexpr int kMinRate = 8000;
   static constexpr int kMaxRate = 384000;
 

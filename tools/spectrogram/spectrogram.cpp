@@ -8,7 +8,7 @@
 
 void CSpectrogram::Analyse(const std::vector<std::int16_t>& samples, double topHz) {
   levels.clear();
-  binCount = std::min(kFrameSize / 2, static_cast<int>(topHz * kFrameSize / 44100.0) + 1);
+  binCount = std::min(kFrameSize / 2, static_cast<int>(topHz * kFrameSize / static_cast<double>(kSampleRate)) + 1);
   double* in = fftw_alloc_real(kFrameSize);
   fftw_complex* out = fftw_alloc_complex(kFrameSize / 2 + 1);
   const fftw_plan plan = fftw_plan_dft_r2c_1d(kFrameSize, in, out, FFTW_ESTIMATE);

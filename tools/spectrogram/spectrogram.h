@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/sample_rate.h"
+
 class CSpectrogram {
  public:
   static constexpr int kFrameSize = 2048;
@@ -22,7 +24,7 @@ class CSpectrogram {
   // Level of one bin in dB relative to a full-scale sine, floored at -120.
   double GetLevel(int frame, int bin) const { return levels[frame][bin]; }
   // Frequency of a bin's centre.
-  static double BinHz(int bin) { return bin * 44100.0 / kFrameSize; }
+  static double BinHz(int bin) { return bin * static_cast<double>(kSampleRate) / kFrameSize; }
 
  private:
   int binCount = 0;
