@@ -31,6 +31,10 @@ class CAudioStream {
   CAudioStream(const CAudioStream&) = delete;
   CAudioStream& operator=(const CAudioStream&) = delete;
 
+  // How many frames after the newest one rendered the one now heard is, right after a pass: the
+  // whole loop, since each pass refills the loop up to the play position.
+  std::uint32_t LatencyFrames() const { return kLoopBytes / 2; }
+
   void SetWindow(SoundWindow window);
   // True when the buffer plays and the audio thread runs. A stream that is not stopped is
   // stopped first.

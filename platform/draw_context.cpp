@@ -37,15 +37,17 @@ bool CDrawContext::CopyBlock(int x, int y, int width, int height, const CDrawCon
       height <= 0) {
     return false;
   }
-  const QImage& image = source.bitmap->Image();
   const QRect wanted(sourceX, sourceY, width, height);
-  const QRect available = wanted.intersected(image.rect());
+  const QRect available = wanted.intersected(source.bitmap->Image().rect());
   if (available.isEmpty()) {
     return false;
   }
   const QRect target(x + available.left() - sourceX, y + available.top() - sourceY,
                      available.width(), available.height());
-  painter->drawImage(target, image, available);
+  int scale = 1;
+  const QImage& image = source.bitmap->ImageFor(painter->device()->devicePixelRatioF(), &scale);
+  painter->drawImage(target, image,
+                     QRect(available.topLeft() * scale, available.size() * scale));
   return true;
 }
 

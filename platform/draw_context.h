@@ -1,8 +1,8 @@
 // CDrawContext: what an owner-drawn control draws with. A window's context wraps the painter of
 // the control being painted; a memory context, made compatible with it, holds a selected bitmap
 // from which rectangles are copied into the window's context. Coordinates are the control's own
-// logical pixels; on a high-density screen the painter scales them, and bitmaps are then scaled
-// smoothly rather than by repeating pixels.
+// logical pixels; on a high-density screen the painter scales them, and block copies take the
+// bitmap's copy drawn for that density, scaled smoothly only when none matches it exactly.
 #pragma once
 
 #include <cstdint>
@@ -45,7 +45,8 @@ class CDrawContext {
 
   // Copies width x height pixels from (sourceX, sourceY) of the bitmap selected into `source` to
   // (x, y) of this context, replacing what was there. The part of the source rectangle outside the
-  // bitmap is not copied; false when nothing can be copied at all.
+  // bitmap is not copied; false when nothing can be copied at all. Positions and sizes count pixels
+  // of the bitmap at the normal density, whichever copy is drawn.
   bool CopyBlock(int x, int y, int width, int height, const CDrawContext& source, int sourceX,
                  int sourceY);
 

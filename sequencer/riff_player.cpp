@@ -24,6 +24,8 @@ void CRiffPlayer::Init() {
   samplesLeft = 0;
   samplesPerStep = 1;
   step = 0;
+  markedStep = CStepTimeline::kNoStep;
+  timeline.Init();
   for (int i = 0; i < kParamCount; ++i) {
     params[i].store(kRiffParams[i].defaultValue, std::memory_order_relaxed);
     ApplyParam(i, kRiffParams[i].defaultValue);
@@ -117,7 +119,9 @@ float CRiffPlayer::NoteFrequency(int note) {
   return static_cast<float>(440.0 * std::pow(2.0, (n - 36) * static_cast<double>(0.083333336f)));
 }
 
-void CRiffPlayer::TriggerStep(CSynthVoice* target) {
+void CRiffPlayer::TriggerStep(CSynthVoice* target, std::uint32_t offset) {
+  timeline.Mark(offset, step);
+  markedStep = step;
   if (target != nullptr && applied[kStepGate0 + step] != 0) {
     target->SetFrequency(NoteFrequency(applied[kStepNote0 + step] + applied[kTranspose]));
     target->NoteOn();
@@ -130,11 +134,18 @@ StereoFrame* CRiffPlayer::Render(StereoFrame* frames, int count) {
   ApplyPending();
   CSynthVoice* target = voice.load(std::memory_order_acquire);
   if (!playing) {
+    if (markedStep != CStepTimeline::kNoStep) {
+      timeline.Mark(0, CStepTimeline::kNoStep);
+      markedStep = CStepTimeline::kNoStep;
+    }
     if (target != nullptr) target->Render(frames, count);
-    return count > 0 ? frames + count : frames;
+    if (count <= 0) return frames;
+    timeline.Advance(static_cast<std::uint32_t>(count));
+    return frames + count;
   }
+  const std::uint32_t total = count > 0 ? static_cast<std::uint32_t>(count) : 0;
   while (count > 0) {
-    if (samplesLeft == 0) TriggerStep(target);
+    if (samplesLeft == 0) TriggerStep(target, total - static_cast<std::uint32_t>(count));
     std::uint32_t len;
     if (samplesLeft < static_cast<std::uint32_t>(count)) {
       len = samplesLeft;
@@ -147,5 +158,6 @@ StereoFrame* CRiffPlayer::Render(StereoFrame* frames, int count) {
     count -= static_cast<int>(len);
     frames += len;
   }
+  if (total > 0) timeline.Advance(total);
   return frames;
 }

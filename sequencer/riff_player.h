@@ -15,6 +15,7 @@
 #include "engine/event_queue.h"
 #include "engine/sound_module.h"
 #include "sequencer/riff_params.h"
+#include "sequencer/step_timeline.h"
 
 class CSynthVoice;
 
@@ -42,6 +43,9 @@ class CRiffPlayer : public CSoundModule {
   std::uint32_t GetSamplesPerStep() const { return samplesPerStep; }
   int GetStep() const { return step; }
 
+  // Which step sounded at which frame this player rendered; any thread may read it.
+  const CStepTimeline& Timeline() const { return timeline; }
+
   // The pitch of a note number, clamped to 1 .. 96; note 36 is 440 Hz.
   static float NoteFrequency(int note);
 
@@ -58,13 +62,16 @@ class CRiffPlayer : public CSoundModule {
   void ApplyPending();
   void ApplyParam(int index, ParamValue value);
   void ApplyStop();
-  void TriggerStep(CSynthVoice* target);
+  void TriggerStep(CSynthVoice* target, std::uint32_t offset);
 
   std::atomic<ParamValue> params[kParamCount];
   bool playing = false;
   std::uint32_t samplesLeft = 0;
   std::uint32_t samplesPerStep = 1;
   std::int32_t step = 0;
+  // The step the timeline was last told of, kNoStep when stopped.
+  int markedStep = CStepTimeline::kNoStep;
+  CStepTimeline timeline;
   std::atomic<CSynthVoice*> voice{nullptr};
 
   // The parameter values as the rendering side has applied them so far.

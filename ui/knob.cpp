@@ -8,6 +8,7 @@
 KnobCallback g_knobCallback = nullptr;
 CRasterImage g_knobStrip;
 CRasterImage g_digitGlyphs;
+CRasterImage g_litDigitGlyphs;
 bool g_knobBitmapsLoaded = false;
 
 namespace {
@@ -22,6 +23,7 @@ CKnob::CKnob() {
   if (!g_knobBitmapsLoaded) {
     g_knobStrip.LoadResource(kKnobStripId);
     g_digitGlyphs.LoadResource(kDigitGlyphsId);
+    g_litDigitGlyphs.LoadResource(kLitDigitGlyphsId);
     g_knobBitmapsLoaded = true;
   }
   SetRange(-127, 127, 0);
@@ -86,7 +88,9 @@ void CKnob::DrawItem(const DrawItemInfo& info) {
   dc.CopyBlock(0, 0, kFrameSize, kFrameSize, memory, kFrameSize * FrameIndex(), 0);
 
   // With the glyphs missing the strip must not stay selected, or the cells would show pieces of it.
-  if (g_digitGlyphs.IsLoaded()) {
+  if (lit && g_litDigitGlyphs.IsLoaded()) {
+    memory.SelectBitmap(&g_litDigitGlyphs);
+  } else if (g_digitGlyphs.IsLoaded()) {
     memory.SelectBitmap(&g_digitGlyphs);
   } else {
     memory.SelectBitmap(original);
@@ -103,6 +107,15 @@ void CKnob::DrawItem(const DrawItemInfo& info) {
   dc.SetTextColor(GetSysColor(SystemColor::kWindowText));
   dc.PaintText(GetWindowText(), label, kTextCenter);
   memory.SelectBitmap(original);
+}
+
+void CKnob::SetLit(bool on) {
+  if (on == lit) {
+    return;
+  }
+  lit = on;
+  const Rect readout{0, kFrameSize, kReadoutCells * kGlyphWidth, kFrameSize + kGlyphHeight};
+  InvalidateRect(&readout, true);
 }
 
 std::string CKnob::ToolTipText() const {

@@ -6,7 +6,8 @@
 // notch (ten with Shift); with focus the arrow keys step it by one, Page Up and Down by ten, Home
 // and End go to the limits. These report only when the value changes. A panel describes the
 // parameter a knob edits (Describe): its tooltip then names it with its value and unit, and a
-// double click sets the parameter's default.
+// double click sets the parameter's default. A lit knob shows its read-out backlit; the riff panel
+// lights the step being heard this way.
 #pragma once
 
 #include <cstdint>
@@ -24,13 +25,16 @@ extern KnobCallback g_knobCallback;
 extern CRasterImage g_knobStrip;
 // Bitmap 131: 12 glyphs of 8 x 12 side by side: blank, the digits 0 to 9, minus.
 extern CRasterImage g_digitGlyphs;
-// Set by the first knob constructed, once it has tried to load both bitmaps.
+// Bitmap 132: the same glyphs backlit, for a lit read-out.
+extern CRasterImage g_litDigitGlyphs;
+// Set by the first knob constructed, once it has tried to load the bitmaps.
 extern bool g_knobBitmapsLoaded;
 
 class CKnob : public CButton {
  public:
   static constexpr int kKnobStripId = 129;
   static constexpr int kDigitGlyphsId = 131;
+  static constexpr int kLitDigitGlyphsId = 132;
   static constexpr int kFrameSize = 32;
   static constexpr int kGlyphWidth = 8;
   static constexpr int kGlyphHeight = 12;
@@ -56,6 +60,9 @@ class CKnob : public CButton {
   void SetRange(int min, int max, int v);
   // The parameter this knob edits, which must outlive it; null for none.
   void Describe(const ParamInfo* info) { param = info; }
+  // Lights or darkens the read-out, redrawing only the read-out and only when that changes.
+  void SetLit(bool lit);
+  bool IsLit() const { return lit; }
 
   int GetValue() const { return value; }
   int GetMin() const { return minValue; }
@@ -86,6 +93,7 @@ class CKnob : public CButton {
   int dragging = 0;
   int dragStartY = 0;
   bool dragFine = false;
+  bool lit = false;
   // What is left of the wheel's turn below a whole notch, for wheels that turn in finer steps.
   int wheelRest = 0;
 };

@@ -1,6 +1,9 @@
 // CRiffPanel: layout, refresh, knob and gate handling, and the riff and recording dialogs.
 #include "ui/riff_panel.h"
 
+#include <chrono>
+
+#include "output/audio_stream.h"
 #include "output/wav_recorder.h"
 #include "platform/file_picker.h"
 #include "sequencer/riff_params.h"
@@ -27,6 +30,11 @@ constexpr unsigned kFileDialogFlags = kFileHideReadOnly | kFileOverwritePrompt |
 constexpr int kKnobStyle = kStyleTabStop;
 constexpr int kGateStyle = kStyleTabStop;
 constexpr int kButtonStyle = kStyleTabStop;
+
+constexpr std::int64_t kFramesPerSecond = 44100;
+// Between two passes of the sound output the play position moves on while the newest frame
+// rendered stays; the light moves on with it for at most this long, should a pass be late.
+constexpr std::int64_t kLongestCatchUpNs = 2 * CAudioStream::kPollMs * 1000000;
 
 const DialogControl kRiffControls[] = {
     {1070, ControlKind::kCheckBox, "", 15, 5, 10, 10, kGateStyle},
@@ -174,9 +182,51 @@ void CRiffPanel::OnMenuCommand(int id) {
   }
 }
 
-void CRiffPanel::OnPlay() { g_riffPlayer->Play(); }
+void CRiffPanel::OnPlay() {
+  g_riffPlayer->Play();
+  stepLightTimer.Start(kStepLightIntervalMs, &CRiffPanel::OnStepLightTimer);
+}
 
-void CRiffPanel::OnStop() { g_riffPlayer->Stop(); }
+void CRiffPanel::OnStop() {
+  g_riffPlayer->Stop();
+  UpdateStepLight();
+}
+
+void CRiffPanel::UpdateStepLight() {
+  int heard = CStepTimeline::kNoStep;
+  if (g_riffPlayer->IsActive()) {
+    const CStepTimeline& timeline = g_riffPlayer->Timeline();
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count();
+    std::int64_t sincePass = now - timeline.LastAdvanceNs();
+    sincePass = sincePass < 0 ? 0 : (sincePass > kLongestCatchUpNs ? kLongestCatchUpNs : sincePass);
+    const std::int64_t played = sincePass * kFramesPerSecond / 1000000000;
+    const std::int64_t back = static_cast<std::int64_t>(g_audioStream.LatencyFrames()) - played;
+    heard = timeline.StepAt(static_cast<std::uint64_t>(back > 0 ? back : 0));
+  }
+  if (heard == litStep) {
+    return;
+  }
+  if (litStep >= 0) {
+    knobs[litStep].SetLit(false);
+  }
+  if (heard >= 0 && heard < kStepCount) {
+    knobs[heard].SetLit(true);
+  }
+  litStep = heard >= 0 && heard < kStepCount ? heard : -1;
+}
+
+void CRiffPanel::OnStepLightTimer() {
+  if (g_riffPanel == nullptr) {
+    return;
+  }
+  g_riffPanel->UpdateStepLight();
+  // Nothing to follow once the riff is stopped and its light is out.
+  if (g_riffPanel->litStep < 0 && !g_riffPlayer->IsActive()) {
+    g_riffPanel->stepLightTimer.Stop();
+  }
+}
 
 void CRiffPanel::OnLoadRiff() {
   // Until the user has chosen a path, the dialog opens on the factory bank.

@@ -3,13 +3,16 @@
 // saving riff files, and starting and finishing a WAV recording of the output. Every control acts
 // at once on the riff player (g_riffPlayer) or the recorder (g_wavRecorder); the panel keeps no
 // values of its own. It stays open for the whole run: it has no close box and ignores Enter and
-// Escape, since nothing could show it again once hidden.
+// Escape, since nothing could show it again once hidden. While the riff plays, the read-out of the
+// step being heard is lit: the step that sounded as many frames back as the sound output holds
+// between rendering a frame and playing it.
 #pragma once
 
 #include <string>
 
 #include "platform/dialog.h"
 #include "platform/popup_menu.h"
+#include "platform/repeating_timer.h"
 #include "ui/bank_menu.h"
 #include "ui/knob.h"
 #include "ui/knob_param.h"
@@ -28,6 +31,8 @@ class CRiffPanel : public CDialog {
   static constexpr int kLoadId = 1041;
   static constexpr int kSaveId = 1042;
   static constexpr int kPlayId = 1069;
+  // How often the step light looks at what is heard: within a frame of a 60 Hz display.
+  static constexpr int kStepLightIntervalMs = 15;
 
   explicit CRiffPanel(CWindow* parent = nullptr);
 
@@ -48,6 +53,11 @@ class CRiffPanel : public CDialog {
 
   const CPopupMenu& GetContextMenu() const { return contextMenu; }
 
+  // Lights the read-out of the step being heard, and only it; none while the riff is stopped.
+  void UpdateStepLight();
+  // The step whose read-out is lit, or -1.
+  int LitStep() const { return litStep; }
+
  private:
   void OnPlay();
   void OnStop();
@@ -57,10 +67,13 @@ class CRiffPanel : public CDialog {
   void LoadRiffFile(const std::string& path);
   void OnStopRecord();
   void OnRecord();
+  static void OnStepLightTimer();
 
   CKnob knobs[kKnobCount];
   CPopupMenu contextMenu;
   CBankMenu riffs;
+  int litStep = -1;
+  CRepeatingTimer stepLightTimer;
 };
 
 // Step knobs 0..15 edit riff parameters 4..19, then "BPM" and "Transp."; ended by {-1, -1}.

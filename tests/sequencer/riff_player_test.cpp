@@ -1,5 +1,6 @@
 // The riff player: step timing and triggering, gates, note clamping, tempo changes mid-step,
-// Stop and Play, rendering while stopped, and tempos that only a file can bring.
+// Stop and Play, rendering while stopped, tempos that only a file can bring, and the timeline of
+// which step sounded at which frame.
 #include "sequencer/riff_player.h"
 
 #include <gtest/gtest.h>
@@ -227,6 +228,32 @@ TEST_F(RiffPlayerTest, WholeRiffCyclesThroughSixteenSteps) {
     ASSERT_EQ(riff->GetStep(), expectedStep);
     ASSERT_EQ(voice->GetBaseFrequency(), CRiffPlayer::NoteFrequency(kRiffParams[kStepNote0 + s].defaultValue));
   }
+}
+
+// Steps start on their exact frames, also inside a block; a stop ends the last step where the
+// block after it begins.
+TEST_F(RiffPlayerTest, TheTimelineKnowsWhichStepSoundedAtEachFrame) {
+  riff->SetParam(kBpm, 200);  // 3307 frames a step
+  RenderFrames(1000);         // stopped
+  riff->Play();
+  RenderFrames(5000);   // frames 1000..5999: step 0 from 1000, step 1 from 4307
+  RenderFrames(10000);  // frames 6000..15999: steps 2, 3 and 4 from 7614, 10921 and 14228
+  riff->Stop();
+  RenderFrames(500);  // frames 16000..16499: stopped
+  const CStepTimeline& timeline = riff->Timeline();
+  ASSERT_EQ(timeline.RenderedFrames(), 16500u);
+  struct Case {
+    std::uint64_t frame;
+    int step;
+  };
+  const Case cases[] = {{0, -1},     {999, -1},    {1000, 0},    {4306, 0},  {4307, 1},  {7613, 1},
+                        {7614, 2},   {10921, 3},   {14227, 3},   {14228, 4}, {15999, 4}, {16000, -1},
+                        {16499, -1}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(timeline.StepAt(16500 - c.frame), c.step) << c.frame;
+  }
+  EXPECT_EQ(timeline.StepAt(16501), -1);  // before the first frame
+  EXPECT_EQ(timeline.StepAt(1u << 30), -1);
 }
 
 }  // namespace

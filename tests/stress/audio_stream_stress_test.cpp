@@ -1,7 +1,8 @@
 // Stress test of the audio stream, meant for ThreadSanitizer: the real audio thread renders the
 // whole output chain into the scripted device, whose play position advances in real time, while
 // the user-interface side changes every voice and riff parameter, plays and stops notes and the
-// riff, turns the post-process knobs, records, and stops and restarts the stream.
+// riff, turns the post-process knobs, records, reads which step is heard, and stops and restarts the
+// stream.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -63,6 +64,10 @@ TEST(AudioStreamStressTest, UserInterfaceChangesEverythingWhileTheAudioThreadRen
       }
     }
     g_wavRecorder.Drain();
+    // What the riff panel's step light reads while the audio thread renders.
+    const int heard = g_riffPlayer->Timeline().StepAt(g_audioStream.LatencyFrames());
+    ASSERT_TRUE(heard >= CStepTimeline::kNoStep && heard < kRiffSteps) << heard;
+    ASSERT_GE(g_riffPlayer->Timeline().LastAdvanceNs(), 0);
     if (round % 300 == 0) {
       g_audioStream.Stop();
       ASSERT_TRUE(g_audioStream.Start(&RenderBlock));

@@ -1,9 +1,9 @@
 // Tests of a knob dialog on a screen of twice the usual density (run with QT_SCALE_FACTOR=2): the
-// whole dialog scales, the knob images are scaled smoothly rather than by repeating pixels, and
-// drags still count logical pixels. Writes a picture of the scaled dialog as a build artefact.
+// whole dialog scales, the knob images and read-outs are the bitmaps drawn at twice the size, copied
+// pixel for pixel rather than scaled up, and drags still count logical pixels. Writes a picture of
+// the scaled dialog as a build artefact.
 #include <gtest/gtest.h>
 
-#include <QSet>
 #include <QTest>
 
 #include "platform/dialog.h"
@@ -31,7 +31,7 @@ class CScaledDialog : public CDialog {
   CKnob env;
 };
 
-TEST(KnobScaledTest, DialogScalesAsAWholeWithSmoothKnobs) {
+TEST(KnobScaledTest, DialogScalesAsAWholeWithTheDenseBitmapsUnscaled) {
   TestApp();
   CScaledDialog dialog;
   ASSERT_TRUE(dialog.Create());
@@ -47,24 +47,36 @@ TEST(KnobScaledTest, DialogScalesAsAWholeWithSmoothKnobs) {
   EXPECT_EQ(shot.size(), QSize(286, 212));
   EXPECT_TRUE(shot.save(QStringLiteral(QUEMBREL_ARTIFACT_DIR "/knobs-scaled.png")));
 
-  // The 32 x 32 frame covers 64 x 64 device pixels; smooth scaling makes colours in between that
-  // the frame itself does not have, where repeating pixels would make none.
+  // The 32 x 32 frame covers 64 x 64 device pixels, each one the dense strip's own; so do the
+  // read-out's cells, lit or not.
   QWidget* control = dialog.GetDlgItem(1037);
   const QPoint at = control->mapTo(window, QPoint(0, 0)) * 2;
-  const QImage& strip = g_knobStrip.Image();
+  int scale = 0;
+  const QImage& strip = g_knobStrip.ImageFor(2.0, &scale);
+  ASSERT_EQ(scale, 2);
   const int frame = dialog.cutoff.FrameIndex();
-  QSet<QRgb> source, scaled;
-  for (int y = 0; y < 32; ++y) {
-    for (int x = 0; x < 32; ++x) {
-      source.insert(strip.pixel(32 * frame + x, y));
-    }
-  }
   for (int y = 0; y < 64; ++y) {
     for (int x = 0; x < 64; ++x) {
-      scaled.insert(shot.pixel(at.x() + x, at.y() + y));
+      ASSERT_EQ(shot.pixel(at.x() + x, at.y() + y), strip.pixel(64 * frame + x, y)) << x << "," << y;
     }
   }
-  EXPECT_GT(scaled.size(), source.size() + source.size() / 2);
+  dialog.cutoff.SetLit(true);
+  const QImage litShot = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  for (bool lit : {false, true}) {
+    const QImage& glyphs = (lit ? g_litDigitGlyphs : g_digitGlyphs).ImageFor(2.0, &scale);
+    ASSERT_EQ(scale, 2);
+    int cells[4];
+    dialog.cutoff.ReadoutGlyphs(cells);
+    for (int cell = 0; cell < 4; ++cell) {
+      for (int y = 0; y < 24; ++y) {
+        for (int x = 0; x < 16; ++x) {
+          ASSERT_EQ((lit ? litShot : shot).pixel(at.x() + 16 * cell + x, at.y() + 64 + y),
+                    glyphs.pixel(16 * cells[cell] + x, y))
+              << lit << " cell " << cell;
+        }
+      }
+    }
+  }
 
   // Mouse travel is counted in logical pixels, so a sweep is as long on the screen as ever.
   dialog.env.WindowProc(kMsgMouseMove, kMouseLeftButton, MakeMouseLParam(0, 100));

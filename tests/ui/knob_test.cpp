@@ -76,14 +76,38 @@ TEST(KnobBitmapsTest, FirstKnobLoadsTheSharedBitmapsFromTheResources) {
   EXPECT_EQ(g_knobStrip.Height(), 32);
   EXPECT_EQ(g_digitGlyphs.Width(), 96);
   EXPECT_EQ(g_digitGlyphs.Height(), 12);
-  for (int id : {CKnob::kKnobStripId, CKnob::kDigitGlyphsId}) {
-    const QImage stored(CRasterImage::ResourcePath(id));
-    EXPECT_EQ(stored.format(), QImage::Format_Indexed8) << id;
-    EXPECT_LE(stored.colorCount(), 256) << id;
+  ASSERT_TRUE(g_litDigitGlyphs.IsLoaded());
+  EXPECT_EQ(g_litDigitGlyphs.Image().size(), g_digitGlyphs.Image().size());
+  // Every bitmap also comes drawn at two and three times the size for denser screens.
+  for (int id : {CKnob::kKnobStripId, CKnob::kDigitGlyphsId, CKnob::kLitDigitGlyphsId}) {
+    const QImage normal(CRasterImage::ResourcePath(id));
+    for (int scale = 1; scale <= CRasterImage::kMaxScale; ++scale) {
+      const QImage stored(CRasterImage::ResourcePath(id, scale));
+      EXPECT_EQ(stored.format(), QImage::Format_Indexed8) << id << "@" << scale;
+      EXPECT_LE(stored.colorCount(), 256) << id << "@" << scale;
+      EXPECT_EQ(stored.size(), normal.size() * scale) << id << "@" << scale;
+    }
   }
   CIcon icon;
   ASSERT_TRUE(icon.LoadResource(128));
   EXPECT_EQ(icon.Icon().availableSizes().size(), std::size(CIcon::kSizes));
+}
+
+TEST(KnobBitmapsTest, DrawingPicksTheLeastDenseCopyAtLeastAsDenseAsTheScreen) {
+  LoadKnobBitmaps();
+  const std::pair<double, int> cases[] = {{1.0, 1}, {1.25, 2}, {1.5, 2}, {2.0, 2}, {2.5, 3}, {3.0, 3}, {4.0, 3}};
+  for (auto [ratio, expected] : cases) {
+    int scale = 0;
+    const QImage& image = g_knobStrip.ImageFor(ratio, &scale);
+    EXPECT_EQ(scale, expected) << ratio;
+    EXPECT_EQ(image.size(), g_knobStrip.Image().size() * expected) << ratio;
+  }
+  // A bitmap handed over at one density is drawn from that copy on every screen.
+  CRasterImage single;
+  single.SetImage(g_digitGlyphs.Image());
+  int scale = 0;
+  EXPECT_EQ(single.ImageFor(2.0, &scale).size(), g_digitGlyphs.Image().size());
+  EXPECT_EQ(scale, 1);
 }
 
 TEST(KnobBitmapsTest, MarkerTurnsClockwiseFromSevenToFiveOClock) {

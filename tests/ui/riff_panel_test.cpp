@@ -1,7 +1,7 @@
 // Tests of the riff panel after the program's start-up: step, tempo and transpose knobs reach
 // their riff parameters within their ranges, gate boxes write 1 and 0, riffs go through the
-// dialogs (also after a preset load), the recording dialog starts and "Stop rec." finishes, and
-// the panel cannot be closed or hidden.
+// dialogs (also after a preset load), the recording dialog starts and "Stop rec." finishes, the
+// step light follows the step being heard, and the panel cannot be closed or hidden.
 #include "ui/riff_panel.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "engine/synth_voice.h"
+#include "output/audio_stream.h"
 #include "output/distortion.h"
 #include "output/wav_recorder.h"
 #include "sequencer/riff_params.h"
@@ -173,6 +174,66 @@ TEST_F(RiffPanelTest, PlayAndStopDriveTheRiffPlayer) {
   EXPECT_TRUE(g_riffPlayer->IsActive());
   Click(*panel, CRiffPanel::kStopId);
   EXPECT_FALSE(g_riffPlayer->IsActive());
+}
+
+// The stream's passes render up to the fake device's play position; the frame heard is always
+// one loop behind the newest rendered, and the light may run ahead of that by as much as it
+// catches up between passes.
+TEST_F(RiffPanelTest, TheStepLightFollowsTheStepBeingHeard) {
+  FakeSound().SetPositionMode(FakePositionMode::kFixed);
+  g_riffPlayer->SetParam(kBpm, 96);
+  const std::int64_t stepFrames = 2646000 / (96 * 4);
+  const std::int64_t latency = CAudioStream::kLoopBytes / 2;
+  const std::int64_t catchUp = 2 * CAudioStream::kPollMs * 44100 / 1000;
+  std::uint32_t position = 0;
+  FakeSound().SetPosition(position);
+  ASSERT_TRUE(g_audioStream.FillBuffer());
+  const auto heardStep = [&](std::int64_t frame) {
+    return frame < 0 ? -1 : static_cast<int>((frame / stepFrames) % CRiffPanel::kStepCount);
+  };
+  const auto lit = [&] {
+    int count = 0;
+    for (int k = 0; k < CRiffPanel::kStepCount; ++k) {
+      count += KnobOf(*panel, CRiffPanel::kFirstStepKnobId + k)->IsLit() ? 1 : 0;
+    }
+    EXPECT_EQ(count, panel->LitStep() < 0 ? 0 : 1);
+    return panel->LitStep();
+  };
+  panel->UpdateStepLight();
+  EXPECT_EQ(lit(), -1);
+
+  Click(*panel, CRiffPanel::kPlayId);
+  constexpr std::int64_t kPassFrames = 2000;
+  std::vector<int> seen;
+  for (std::int64_t rendered = kPassFrames; rendered <= 118000; rendered += kPassFrames) {
+    position = (position + kPassFrames * 2) % CAudioStream::kLoopBytes;
+    FakeSound().SetPosition(position);
+    ASSERT_TRUE(g_audioStream.FillBuffer());
+    panel->UpdateStepLight();
+    const std::int64_t heard = rendered - latency;
+    const int step = lit();
+    if (heardStep(heard) == heardStep(heard + catchUp)) {
+      EXPECT_EQ(step, heardStep(heard)) << "rendered " << rendered;
+    } else {
+      EXPECT_TRUE(step == heardStep(heard) || step == heardStep(heard + catchUp)) << "rendered " << rendered;
+    }
+    if (seen.empty() || seen.back() != step) {
+      seen.push_back(step);
+    }
+  }
+  // Nothing before the first step is heard, then every step in turn, and round again from 0.
+  const std::vector<int> expected = {-1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0};
+  EXPECT_EQ(seen, expected);
+
+  Click(*panel, CRiffPanel::kStopId);
+  EXPECT_EQ(lit(), -1);
+  for (int pass = 0; pass < 3; ++pass) {
+    position = (position + kPassFrames * 2) % CAudioStream::kLoopBytes;
+    FakeSound().SetPosition(position);
+    ASSERT_TRUE(g_audioStream.FillBuffer());
+    panel->UpdateStepLight();
+    EXPECT_EQ(lit(), -1);
+  }
 }
 
 TEST_F(RiffPanelTest, ThePanelStaysOpen) {

@@ -1,6 +1,6 @@
 // Draws both panels and the About box through the program's own code on the offscreen platform
-// and saves them as PNG files: into QUEMBREL_SCREENSHOT_DIR when it is set (scripts/screenshots
-// uses it to refresh docs/), else among the build's artifacts. Also checks what a look at them
+// and saves them as PNG files, the riff panel while the riff plays: into QUEMBREL_SCREENSHOT_DIR
+// when it is set (scripts/screenshots uses it to refresh docs/), else among the build's artifacts. Also checks what a look at them
 // would: each window has its layout's size, and the oscillator-sync box added to "Main B" sits
 // inside that group clear of every other control.
 #include <gtest/gtest.h>
@@ -42,6 +42,17 @@ TEST(ScreenshotTest, PanelsAndAboutBoxAreDrawnAtTheirLayoutSize) {
     int widthUnits;
     int heightUnits;
   };
+  // The riff panel as it looks while the riff plays, with the step being heard lit.
+  FakeSound().SetPositionMode(FakePositionMode::kFixed);
+  Click(*g_riffPanel, CRiffPanel::kPlayId);
+  std::uint32_t position = 0;
+  for (int pass = 0; pass < 64 && g_riffPanel->LitStep() != 2; ++pass) {
+    position = (position + 2000) % CAudioStream::kLoopBytes;
+    FakeSound().SetPosition(position);
+    ASSERT_TRUE(g_audioStream.FillBuffer());
+    g_riffPanel->UpdateStepLight();
+  }
+  EXPECT_EQ(g_riffPanel->LitStep(), 2);
   for (const Shot& shot : {Shot{&synth, "synth-panel.png", 282, 286}, Shot{g_riffPanel, "riff-panel.png", 412, 122},
                            Shot{&about, "about-box.png", 235, 55}}) {
     const QImage image = Shoot(*shot.dialog, shot.name);

@@ -7,9 +7,14 @@ namespace {
 
 constexpr int kSamples = 4;
 
-const Rgba kGround{0.73, 0.78, 0.66, 1.0};
-const Rgba kDim{0.665, 0.715, 0.60, 1.0};
-const Rgba kLit{0.10, 0.13, 0.11, 1.0};
+struct Palette {
+  Rgba ground;
+  Rgba dim;
+  Rgba lit;
+};
+const Palette kUnlit{{0.73, 0.78, 0.66, 1.0}, {0.665, 0.715, 0.60, 1.0}, {0.10, 0.13, 0.11, 1.0}};
+// A yellow-green backlight behind the same glass: the ground glows, the segments stay dark.
+const Palette kBacklit{{0.86, 0.95, 0.45, 1.0}, {0.78, 0.87, 0.40, 1.0}, {0.08, 0.12, 0.05, 1.0}};
 
 // The segments' pixels, as half-open rectangles: the digit is 6 x 9 pixels from (1, 1), with
 // three-pixel uprights, and corners left empty so each segment stands apart as on a real display.
@@ -32,20 +37,20 @@ int SegmentAt(double x, double y) {
   return -1;
 }
 
-Rgba Cell(double x, double y, unsigned lit) {
+Rgba Cell(double x, double y, unsigned lit, const Palette& palette) {
   // The top row lies in the shadow of the display's rim; the glass lightens a little downwards.
-  Rgba ground = Scale(kGround, 0.97 + 0.04 * (y / 12.0));
+  Rgba ground = Scale(palette.ground, 0.97 + 0.04 * (y / 12.0));
   if (y < 1.0) {
     ground = Scale(ground, 0.84);
   }
   const int segment = SegmentAt(x, y);
   if (segment >= 0 && (lit & (1u << segment))) {
-    return kLit;
+    return palette.lit;
   }
   // Lit segments throw a faint shadow one pixel down and right onto the reflector behind them.
   const int caster = SegmentAt(x - 1.0, y - 1.0);
   const bool shadow = caster >= 0 && (lit & (1u << caster));
-  const Rgba base = segment >= 0 ? kDim : ground;
+  const Rgba base = segment >= 0 ? palette.dim : ground;
   return shadow ? Scale(base, 0.93) : base;
 }
 
@@ -60,12 +65,13 @@ unsigned CDigitGlyphArt::Segments(int glyph) {
   return glyph >= 0 && glyph < kGlyphs ? kLitSegments[glyph] : 0;
 }
 
-CPixelImage CDigitGlyphArt::Render() {
-  CPixelImage glyphs(kGlyphs * kGlyphWidth, kGlyphHeight);
+CPixelImage CDigitGlyphArt::Render(int scale, bool backlit) {
+  const Palette& palette = backlit ? kBacklit : kUnlit;
+  CPixelImage glyphs(kGlyphs * kGlyphWidth * scale, kGlyphHeight * scale);
   for (int g = 0; g < kGlyphs; ++g) {
     const unsigned lit = Segments(g);
-    glyphs.Render(g * kGlyphWidth, 0, kGlyphWidth, kGlyphHeight, kSamples,
-                  [lit](double x, double y) { return Cell(x, y, lit); });
+    glyphs.Render(g * kGlyphWidth * scale, 0, kGlyphWidth * scale, kGlyphHeight * scale, kSamples,
+                  [lit, scale, &palette](double x, double y) { return Cell(x / scale, y / scale, lit, palette); });
   }
   return glyphs;
 }

@@ -2,7 +2,8 @@
 // seven segments dim (the blank), the digits 0 to 9 and a minus sign. Dark one-pixel segments on
 // the pixel grid stand on a pale grey-green ground like a liquid-crystal display, unlit segments
 // show faintly, lit ones cast a faint shadow, and the top row is shaded so four cells side by side
-// read as one recessed window.
+// read as one recessed window. A second set shows the display backlit, brighter and warmer, for the
+// step being heard; both come at one, two or three device pixels per pixel.
 #pragma once
 
 #include "tools/resgen/pixel_image.h"
@@ -15,5 +16,6 @@ class CDigitGlyphArt {
 
   // The segments lit in glyph g, one bit per segment a..g from bit 0.
   static unsigned Segments(int glyph);
-  static CPixelImage Render();
+  // The glyphs at `scale` device pixels per pixel, unlit or backlit.
+  static CPixelImage Render(int scale = 1, bool backlit = false);
 };

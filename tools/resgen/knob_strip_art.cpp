@@ -11,18 +11,21 @@ constexpr double kSkirtWidth = 2.2;
 constexpr double kMarkerDistance = 5.6;
 constexpr double kMarkerRadius = 1.75;
 constexpr int kRidges = 20;
+// Samples across a device pixel: 8 at the normal size, fewer where the pixels are smaller.
 constexpr int kSamples = 8;
 
 // Light comes from the upper left, as on every other control of the desktop.
 constexpr double kLightX = -0.6;
 constexpr double kLightY = -0.8;
 
-Rgba Plate(double x, double y) {
+Rgba Plate(double x, double y, int scale) {
   const int px = static_cast<int>(x);
   const int py = static_cast<int>(y);
-  // Brushed metal: a faint grain per pixel over streaks that run along each row.
-  const double streak = Noise(px / 5, py, 7) - 0.5;
-  const double grain = Noise(px, py, 11) - 0.5;
+  // Brushed metal: a faint grain per device pixel over streaks that run along each row.
+  const int dx = static_cast<int>(x * scale);
+  const int dy = static_cast<int>(y * scale);
+  const double streak = Noise(dx / (5 * scale), dy, 7) - 0.5;
+  const double grain = Noise(dx, dy, 11) - 0.5;
   double v = 0.63 - 0.05 * (y / 32.0) + 0.035 * streak + 0.025 * grain;
   if (px == 0 || py == 0) {
     v += 0.10;
@@ -85,12 +88,12 @@ Rgba Knob(double x, double y, double angle) {
   return Mix(cap, Rgba{0.55, 0.08, 0.06, 1.0}, glow);
 }
 
-Rgba Frame(double x, double y, double angle) {
+Rgba Frame(double x, double y, double angle, int scale) {
   const double r = std::hypot(x - kCentre, y - kCentre);
   if (r < kKnobRadius) {
     return Knob(x, y, angle);
   }
-  Rgba ground = Ticks(x, y, Plate(x, y));
+  Rgba ground = Ticks(x, y, Plate(x, y, scale));
   // The knob's shadow falls down and to the right of it.
   const double shadowDistance = std::hypot(x - kCentre - 0.9, y - kCentre - 1.3);
   const double shadow = 0.55 * (1.0 - SmoothStep(kKnobRadius - 0.6, kKnobRadius + 2.2, shadowDistance));
@@ -110,12 +113,15 @@ Rgba Frame(double x, double y, double angle) {
 
 double CKnobStripArt::FrameAngle(int frame) { return -150.0 + 300.0 * frame / 62.0; }
 
-CPixelImage CKnobStripArt::Render() {
-  CPixelImage strip(kFrames * kFrameSize, kFrameSize);
+CPixelImage CKnobStripArt::Render(int scale) {
+  const int size = kFrameSize * scale;
+  const int samples = kSamples / scale > 2 ? kSamples / scale : 2;
+  CPixelImage strip(kFrames * size, size);
   for (int k = 0; k < kFrames; ++k) {
     const double angle = FrameAngle(k) * kPi / 180.0;
-    strip.Render(k * kFrameSize, 0, kFrameSize, kFrameSize, kSamples,
-                 [angle](double x, double y) { return Frame(x, y, angle); });
+    strip.Render(k * size, 0, size, size, samples, [angle, scale](double x, double y) {
+      return Frame(x / scale, y / scale, angle, scale);
+    });
   }
   return strip;
 }

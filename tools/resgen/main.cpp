@@ -1,6 +1,8 @@
 // quembrel-resgen: draws the program's bitmaps and icon and writes them into a folder, from which
 // the build compiles them into the program: knob_strip.bmp (64 knob frames), digit_glyphs.bmp (the
-// read-out glyphs) and icon_N.png for each icon size N.
+// read-out glyphs), digit_glyphs_lit.bmp (the same, backlit), each also as NAME@2x.bmp and
+// NAME@3x.bmp at two and three times the size for screens of higher density, and icon_N.png for
+// each icon size N.
 #include <cstdio>
 #include <string>
 
@@ -13,6 +15,11 @@
 namespace {
 
 constexpr int kIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
+constexpr int kScales[] = {1, 2, 3};
+
+std::string ScaledName(const char* name, int scale) {
+  return std::string(name) + (scale == 1 ? "" : "@" + std::to_string(scale) + "x") + ".bmp";
+}
 
 bool Report(bool ok, const std::string& path) {
   if (!ok) {
@@ -30,10 +37,15 @@ int main(int argc, char** argv) {
   }
   const std::string folder = std::string(argv[1]) + "/";
   bool ok = true;
-  const std::string strip = folder + "knob_strip.bmp";
-  ok &= Report(CImageFileWriter::WriteBmp8(strip, CPaletteQuantizer::Quantize(CKnobStripArt::Render())), strip);
-  const std::string digits = folder + "digit_glyphs.bmp";
-  ok &= Report(CImageFileWriter::WriteBmp8(digits, CPaletteQuantizer::Quantize(CDigitGlyphArt::Render())), digits);
+  for (int scale : kScales) {
+    const std::string strip = folder + ScaledName("knob_strip", scale);
+    ok &= Report(CImageFileWriter::WriteBmp8(strip, CPaletteQuantizer::Quantize(CKnobStripArt::Render(scale))), strip);
+    for (bool backlit : {false, true}) {
+      const std::string digits = folder + ScaledName(backlit ? "digit_glyphs_lit" : "digit_glyphs", scale);
+      ok &= Report(CImageFileWriter::WriteBmp8(digits, CPaletteQuantizer::Quantize(CDigitGlyphArt::Render(scale, backlit))),
+                   digits);
+    }
+  }
   for (int size : kIconSizes) {
     const std::string icon = folder + "icon_" + std::to_string(size) + ".png";
     ok &= Report(CImageFileWriter::WritePng(icon, size, size, CIconArt::Render(size).ToRgba8()), icon);
