@@ -1,4 +1,5 @@
-// CKnob: the frame and read-out drawing, the drag rule and the shared bitmaps.
+// CKnob: the frame and read-out drawing, the drag rule, the wheel, key and double-click gestures, the
+// tooltip and the shared bitmaps.
 #include "ui/knob.h"
 
 #include <cstdlib>

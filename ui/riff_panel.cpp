@@ -1,4 +1,5 @@
-// CRiffPanel: layout, refresh, knob and gate handling, and the riff and recording dialogs.
+// CRiffPanel: layout, refresh, knob and gate handling, the step light, and the riff and recording
+// dialogs.
 #include "ui/riff_panel.h"
 
 #include <chrono>
@@ -205,16 +206,19 @@ void CRiffPanel::UpdateStepLight() {
     const std::int64_t back = static_cast<std::int64_t>(g_audioStream.LatencyFrames()) - played;
     heard = timeline.StepAt(static_cast<std::uint64_t>(back > 0 ? back : 0));
   }
+  if (heard < 0 || heard >= kStepCount) {
+    heard = -1;
+  }
   if (heard == litStep) {
     return;
   }
   if (litStep >= 0) {
     knobs[litStep].SetLit(false);
   }
-  if (heard >= 0 && heard < kStepCount) {
+  if (heard >= 0) {
     knobs[heard].SetLit(true);
   }
-  litStep = heard >= 0 && heard < kStepCount ? heard : -1;
+  litStep = heard;
 }
 
 void CRiffPanel::OnStepLightTimer() {
