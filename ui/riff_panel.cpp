@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "engine/sample_rate.h"
 #include "output/audio_stream.h"
 #include "output/wav_recorder.h"
 #include "platform/file_picker.h"
@@ -32,7 +33,6 @@ constexpr int kKnobStyle = kStyleTabStop;
 constexpr int kGateStyle = kStyleTabStop;
 constexpr int kButtonStyle = kStyleTabStop;
 
-constexpr std::int64_t kFramesPerSecond = 44100;
 // Between two passes of the sound output the play position moves on while the newest frame
 // rendered stays; the light moves on with it for at most this long, should a pass be late.
 constexpr std::int64_t kLongestCatchUpNs = 2 * CAudioStream::kPollMs * 1000000;
@@ -202,7 +202,7 @@ void CRiffPanel::UpdateStepLight() {
                                  .count();
     std::int64_t sincePass = now - timeline.LastAdvanceNs();
     sincePass = sincePass < 0 ? 0 : (sincePass > kLongestCatchUpNs ? kLongestCatchUpNs : sincePass);
-    const std::int64_t played = sincePass * kFramesPerSecond / 1000000000;
+    const std::int64_t played = sincePass * kSampleRate / 1000000000;
     const std::int64_t back = static_cast<std::int64_t>(g_audioStream.LatencyFrames()) - played;
     heard = timeline.StepAt(static_cast<std::uint64_t>(back > 0 ? back : 0));
   }
