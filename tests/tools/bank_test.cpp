@@ -11,7 +11,9 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,12 +27,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int Spawn(std::vector<std::string> args) {
+// Runs a program with its standard output into outPath, its errors discarded; returns its exit code.
+int Spawn(std::vector<std::string> args, const std::string& outPath = "/dev/null") {
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   pid_t pid = 0;
   int status = -1;
@@ -88,6 +92,26 @@ TEST(BankTest, ConversionIsDeterministic) {
   const auto first = FilesUnder(temp.path / "a");
   EXPECT_EQ(first.size(), CBankCatalog::Installed().GetEntries().size() + 1);
   EXPECT_EQ(first, FilesUnder(temp.path / "b"));
+}
+
+// quembrel-render --list names every entry of the bank, one line each, with its kind and category.
+TEST(BankTest, RenderToolListsTheBank) {
+  TempFolder temp;
+  const std::string listing = (temp.path / "list.txt").string();
+  ASSERT_EQ(Spawn({QUEMBREL_RENDER_BIN, "--list"}, listing), 0);
+  std::ifstream in(listing);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  const std::vector<BankEntry>& entries = CBankCatalog::Installed().GetEntries();
+  ASSERT_EQ(lines.size(), entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    std::istringstream words(lines[i]);
+    std::string kind, category, name;
+    words >> kind >> category >> name;
+    EXPECT_EQ(kind, entries[i].category->kind == BankKind::kSound ? "sound" : "riff");
+    EXPECT_EQ(category, entries[i].category->word);
+    EXPECT_EQ(name, entries[i].name);
+  }
 }
 
 TEST(BankTest, MistakesAreRefusedWithFileAndLine) {
