@@ -29,83 +29,13 @@
 #include "output/wav_recorder.h"
 #include "sequencer/riff_player.h"
 #include "tests/fresh_modules.h"
+#include "tests/jack_server.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
 constexpr int kServerFrames = 256;
-
-// Probing a server that is still starting makes the JACK library complain on the console.
-void IgnoreJackMessage(const char*) {}
-
-// A jackd child process on the dummy driver, under a server name of its own so that it meets no
-// other server on the machine. Killed on destruction, and by the kernel if this process dies.
-class JackServer {
- public:
-  explicit JackServer(std::string name) : name(std::move(name)) {}
-  ~JackServer() { Kill(); }
-
-  // Empty when the server runs and takes clients, else why not.
-  std::string Start() {
-    jack_set_error_function(&IgnoreJackMessage);
-    jack_set_info_function(&IgnoreJackMessage);
-    pid = fork();
-    if (pid < 0) return "fork failed";
-    if (pid == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      const int devNull = open("/dev/null", O_RDWR);
-      if (devNull >= 0) {
-        dup2(devNull, STDIN_FILENO);
-        dup2(devNull, STDOUT_FILENO);
-        dup2(devNull, STDERR_FILENO);
-      }
-      const std::string frames = std::to_string(kServerFrames);
-      execlp("jackd", "jackd", "-n", name.c_str(), "--no-realtime", "-d", "dummy", "-r", "44100",
-             "-p", frames.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    const auto end = std::chrono::steady_clock::now() + 10s;
-    while (std::chrono::steady_clock::now() < end) {
-      int status = 0;
-      if (waitpid(pid, &status, WNOHANG) == pid) {
-        pid = -1;
-        return "jackd exited at start (status " + std::to_string(status) + ")";
-      }
-      jack_status_t jackStatus{};
-      jack_client_t* probe = jack_client_open(
-          "quembrel-probe", static_cast<jack_options_t>(JackNoStartServer | JackServerName),
-          &jackStatus, name.c_str());
-      if (probe) {
-        jack_client_close(probe);
-        return "";
-      }
-      std::this_thread::sleep_for(50ms);
-    }
-    return "jackd took no client within 10 s";
-  }
-
-  void Kill() {
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    const auto end = std::chrono::steady_clock::now() + 3s;
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > end) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        break;
-      }
-      std::this_thread::sleep_for(10ms);
-    }
-    pid = -1;
-  }
-
-  const std::string name;
-
- private:
-  pid_t pid = -1;
-};
 
 // A JACK client with one input port that keeps everything it receives, up to its capacity.
 class Capture {
@@ -227,7 +157,7 @@ double ProcessCpuSeconds() {
 }
 
 TEST(SoundHostJackTest, WhatReachesTheServerIsWhatWasRecorded) {
-  JackServer server("quembrel-test-" + std::to_string(getpid()));
+  CTestJackServer server("quembrel-test-" + std::to_string(getpid()), kServerFrames);
   const std::string why = server.Start();
   if (!why.empty()) GTEST_SKIP() << "no JACK server: " << why;
   setenv("JACK_DEFAULT_SERVER", server.name.c_str(), 1);
