@@ -130,6 +130,12 @@ void CRiffPlayer::TriggerStep(CSynthVoice* target, std::uint32_t offset) {
   samplesLeft = samplesPerStep;
 }
 
+void CRiffPlayer::PlayStepNow(int at) {
+  ApplyPending();
+  step = (at % kRiffSteps + kRiffSteps) % kRiffSteps;
+  TriggerStep(voice.load(std::memory_order_acquire), 0);
+}
+
 StereoFrame* CRiffPlayer::Render(StereoFrame* frames, int count) {
   ApplyPending();
   CSynthVoice* target = voice.load(std::memory_order_acquire);

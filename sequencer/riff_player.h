@@ -35,6 +35,10 @@ class CRiffPlayer : public CSoundModule {
   void Play();
   void Stop();
   void Attach(CSynthVoice* voice);
+  // Rendering thread only, for a host whose own clock places the steps: replays the queued calls,
+  // then plays step `at` (taken modulo 16) as the player's own clock would, so the note starts at
+  // the first frame of the next Render. The player's own clock stays as it is.
+  void PlayStepNow(int at);
 
   // The rendering side's state, for tests and single-threaded hosts: read it only from the thread
   // that renders. Render (frames, 0) brings it up to date with every call made before.

@@ -1,0 +1,327 @@
+// The instance's set-up, its control ports, the pass over a block cut at every event and every
+// host step, and the state.
+#include "plugin/quembrel_plugin.h"
+
+#include <lv2/atom/util.h>
+#include <lv2/midi/midi.h>
+#include <lv2/time/time.h>
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "output/post_process_params.h"
+
+namespace {
+
+constexpr int kUnseen = -1000000;
+
+int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+// A control port's value as a parameter value: rounded to the nearest integer and held to the
+// range the panels allow. NaN gives the range's low end.
+int PortValue(float v, int lo, int hi) {
+  if (!(v >= static_cast<float>(lo))) return lo;
+  if (!(v <= static_cast<float>(hi))) return hi;
+  return Clamp(static_cast<int>(std::lround(v)), lo, hi);
+}
+
+bool IsOn(float v) { return v >= 0.5f; }
+
+const void* FindFeature(const LV2_Feature* const* features, const char* uri) {
+  for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
+    if (std::strcmp(features[i]->URI, uri) == 0) return features[i]->data;
+  }
+  return nullptr;
+}
+
+double NumberOf(const LV2_Atom* atom, double fallback, LV2_URID floatType, LV2_URID doubleType,
+                LV2_URID intType, LV2_URID longType) {
+  if (atom == nullptr) return fallback;
+  if (atom->type == floatType) return reinterpret_cast<const LV2_Atom_Float*>(atom)->body;
+  if (atom->type == doubleType) return reinterpret_cast<const LV2_Atom_Double*>(atom)->body;
+  if (atom->type == intType) return reinterpret_cast<const LV2_Atom_Int*>(atom)->body;
+  if (atom->type == longType) return static_cast<double>(reinterpret_cast<const LV2_Atom_Long*>(atom)->body);
+  return fallback;
+}
+
+// The parameter file layout: a little-endian int16 count, then the values in index order.
+constexpr int kMaxStateValues =
+    CSynthVoice::kParamCount > CRiffPlayer::kParamCount ? CSynthVoice::kParamCount : CRiffPlayer::kParamCount;
+
+}  // namespace
+
+CQuembrelPlugin::CQuembrelPlugin() : noteTarget(chain.Voice()), midi(noteTarget) {}
+
+CQuembrelPlugin* CQuembrelPlugin::Create(double rate, const LV2_Feature* const* features) {
+  auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(FindFeature(features, LV2_URID__map)));
+  const double whole = std::floor(rate);
+  if (map == nullptr || !(rate == whole) || whole < CRateConverter::kMinRate || whole > CRateConverter::kMaxRate) {
+    return nullptr;
+  }
+  CQuembrelPlugin* plugin = new (std::nothrow) CQuembrelPlugin();
+  if (plugin == nullptr) return nullptr;
+  if (!plugin->Init(rate, map)) {
+    delete plugin;
+    return nullptr;
+  }
+  return plugin;
+}
+
+bool CQuembrelPlugin::Init(double rate, LV2_URID_Map* map) {
+  if (!converter.Init(static_cast<int>(rate), kPassFrames)) return false;
+  engine.reset(new (std::nothrow) std::int16_t[static_cast<std::size_t>(converter.MaxEngineFrames())]);
+  if (engine == nullptr) return false;
+  auto m = [map](const char* uri) { return map->map(map->handle, uri); };
+  urids.atomBlank = m(LV2_ATOM__Blank);
+  urids.atomObject = m(LV2_ATOM__Object);
+  urids.atomChunk = m(LV2_ATOM__Chunk);
+  urids.atomFloat = m(LV2_ATOM__Float);
+  urids.atomDouble = m(LV2_ATOM__Double);
+  urids.atomInt = m(LV2_ATOM__Int);
+  urids.atomLong = m(LV2_ATOM__Long);
+  urids.midiEvent = m(LV2_MIDI__MidiEvent);
+  urids.timePosition = m(LV2_TIME__Position);
+  urids.timeBar = m(LV2_TIME__bar);
+  urids.timeBarBeat = m(LV2_TIME__barBeat);
+  urids.timeBeatsPerBar = m(LV2_TIME__beatsPerBar);
+  urids.timeBeatUnit = m(LV2_TIME__beatUnit);
+  urids.timeBeatsPerMinute = m(LV2_TIME__beatsPerMinute);
+  urids.timeSpeed = m(LV2_TIME__speed);
+  urids.presetKey = m("https://quembrel.org/lv2/quembrel#preset");
+  urids.riffKey = m("https://quembrel.org/lv2/quembrel#riff");
+  chain.StartModules();
+  for (int& v : lastPortValue) v = kUnseen;
+  return true;
+}
+
+void CQuembrelPlugin::ConnectPort(std::uint32_t port, void* data) {
+  if (port < static_cast<std::uint32_t>(kPluginPortCount)) ports[port] = data;
+}
+
+void CQuembrelPlugin::Activate() {
+  clock.Init();
+  hostRules = false;
+  speed = 0.0;
+  // The first run sets the riff playing or not from the Play port again.
+  portsSeen = false;
+}
+
+void CQuembrelPlugin::ApplyVoiceParam(int param, int value) {
+  chain.Voice().SetParam(param, static_cast<ParamValue>(value));
+  chain.ApplyPostProcessParam(param, value);
+}
+
+void CQuembrelPlugin::ReadControlPorts() {
+  int masks[2] = {0, 0};
+  bool maskMoved[2] = {false, false};
+  for (int i = 0; i < kPluginPortCount; ++i) {
+    const PluginPort& port = kPluginPorts[i];
+    const auto* value = static_cast<const float*>(ports[i]);
+    if (value == nullptr) continue;
+    switch (port.kind) {
+      case PortKind::kVoiceParam:
+      case PortKind::kRiffParam: {
+        const ParamInfo& info =
+            port.kind == PortKind::kVoiceParam ? kVoiceParams[port.param] : kRiffParams[port.param];
+        const int v = PortValue(*value, info.minimum, info.maximum);
+        if (v == lastPortValue[i]) break;
+        lastPortValue[i] = v;
+        if (port.kind == PortKind::kVoiceParam) {
+          ApplyVoiceParam(port.param, v);
+        } else {
+          chain.RiffPlayer().SetParam(port.param, static_cast<ParamValue>(v));
+        }
+        break;
+      }
+      case PortKind::kTargetBit: {
+        const int v = IsOn(*value) ? 1 : 0;
+        const int which = port.param == kLfo1Targets ? 0 : 1;
+        masks[which] |= v != 0 ? port.bit : 0;
+        if (v != lastPortValue[i]) maskMoved[which] = true;
+        lastPortValue[i] = v;
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  if (maskMoved[0]) ApplyVoiceParam(kLfo1Targets, masks[0]);
+  if (maskMoved[1]) ApplyVoiceParam(kLfo2Targets, masks[1]);
+
+  const auto* play = static_cast<const float*>(ports[kPlayPort]);
+  const auto* follow = static_cast<const float*>(ports[kFollowHostPort]);
+  const bool wantPlay = play != nullptr && IsOn(*play);
+  const bool wantHost = (follow == nullptr || IsOn(*follow)) && clock.HasPosition();
+  if (wantHost != hostRules || (!wantHost && wantPlay != playing) || !portsSeen) {
+    // The host's transport and the player's own clock never both place steps.
+    if (!wantHost && wantPlay) {
+      chain.RiffPlayer().Play();
+    } else {
+      chain.RiffPlayer().Stop();
+    }
+  }
+  hostRules = wantHost;
+  playing = wantPlay;
+  portsSeen = true;
+}
+
+void CQuembrelPlugin::Run(std::uint32_t frames) {
+  ReadControlPorts();
+  auto* out = static_cast<float*>(const_cast<void*>(ports[kAudioOutPort]));
+  const auto* sequence = static_cast<const LV2_Atom_Sequence*>(ports[kEventsPort]);
+  const LV2_Atom_Event* event = nullptr;
+  const LV2_Atom_Event* end = nullptr;
+  if (sequence != nullptr) {
+    event = lv2_atom_sequence_begin(&sequence->body);
+    end = reinterpret_cast<const LV2_Atom_Event*>(reinterpret_cast<const std::uint8_t*>(&sequence->body) +
+                                                  sequence->atom.size);
+  }
+  std::uint32_t done = 0;
+  while (out != nullptr && done < frames) {
+    const std::uint32_t left = frames - done;
+    const int n = left < static_cast<std::uint32_t>(kPassFrames) ? static_cast<int>(left) : kPassFrames;
+    RunPass(out + done, n, event, end, done, left == static_cast<std::uint32_t>(n));
+    done += static_cast<std::uint32_t>(n);
+  }
+  auto* latency = static_cast<float*>(const_cast<void*>(ports[kLatencyPort]));
+  if (latency != nullptr) *latency = static_cast<float>(converter.LatencyFrames());
+}
+
+void CQuembrelPlugin::RunPass(float* out, int frames, const LV2_Atom_Event*& event, const LV2_Atom_Event* end,
+                              std::uint32_t passStart, bool lastPass) {
+  passOutput = 0;
+  passEngine = 0;
+  const std::int64_t passEnd = static_cast<std::int64_t>(passStart) + frames;
+  for (; event != nullptr && event < end; event = lv2_atom_sequence_next(event)) {
+    if (event->time.frames >= passEnd && !lastPass) break;
+    const std::int64_t at = event->time.frames - static_cast<std::int64_t>(passStart);
+    // Events must come in time order within the block; one that goes back in time takes effect
+    // where the block has got to, one past its end at its last frame.
+    int frame = at > passOutput ? static_cast<int>(at < frames ? at : frames - 1) : passOutput;
+    if (frame < passOutput) frame = passOutput;
+    RenderUntil(frame);
+    if (event->body.type == urids.midiEvent) {
+      midi.Receive(static_cast<const std::uint8_t*>(LV2_ATOM_BODY_CONST(&event->body)), event->body.size);
+    } else if (event->body.type == urids.atomObject || event->body.type == urids.atomBlank) {
+      const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
+      if (object->body.otype == urids.timePosition) ReadPosition(object, frame);
+    }
+  }
+  RenderUntil(frames);
+  converter.Process(engine.get(), out, frames);
+  clock.EndBlock(frames);
+}
+
+void CQuembrelPlugin::RenderUntil(int until) {
+  std::int64_t stepFrame = 0;
+  int step = 0;
+  while (hostRules && clock.NextStep(passOutput, until, stepFrame, step)) {
+    const int engineAt = converter.EngineOffsetFor(static_cast<int>(stepFrame));
+    if (engineAt > passEngine) {
+      chain.Render(engine.get() + passEngine, engineAt - passEngine);
+      passEngine = engineAt;
+    }
+    passOutput = static_cast<int>(stepFrame);
+    chain.RiffPlayer().PlayStepNow(step);
+  }
+  const int engineAt = converter.EngineOffsetFor(until);
+  if (engineAt > passEngine) {
+    chain.Render(engine.get() + passEngine, engineAt - passEngine);
+    passEngine = engineAt;
+  }
+  if (until > passOutput) passOutput = until;
+}
+
+void CQuembrelPlugin::ReadPosition(const LV2_Atom_Object* position, int frame) {
+  const LV2_Atom* bar = nullptr;
+  const LV2_Atom* barBeat = nullptr;
+  const LV2_Atom* perBar = nullptr;
+  const LV2_Atom* unit = nullptr;
+  const LV2_Atom* bpm = nullptr;
+  const LV2_Atom* newSpeed = nullptr;
+  lv2_atom_object_get(position, urids.timeBar, &bar, urids.timeBarBeat, &barBeat, urids.timeBeatsPerBar, &perBar,
+                      urids.timeBeatUnit, &unit, urids.timeBeatsPerMinute, &bpm, urids.timeSpeed, &newSpeed, 0);
+  const auto number = [this](const LV2_Atom* atom, double fallback) {
+    return NumberOf(atom, fallback, urids.atomFloat, urids.atomDouble, urids.atomInt, urids.atomLong);
+  };
+  beatsPerMinute = number(bpm, beatsPerMinute);
+  beatsPerBar = number(perBar, beatsPerBar);
+  beatUnit = number(unit, beatUnit);
+  speed = number(newSpeed, speed);
+  if (!(beatUnit > 0.0)) beatUnit = 4.0;
+  const double sixteenthsPerBeat = 16.0 / beatUnit;
+  double sixteenths = clock.PositionAt(frame);
+  if (bar != nullptr || barBeat != nullptr) {
+    sixteenths = (number(bar, 0.0) * beatsPerBar + number(barBeat, 0.0)) * sixteenthsPerBeat;
+  }
+  // One division, so that the steps' frames carry as little rounding as the tempo allows.
+  const double framesPerSixteenth = 60.0 * converter.OutputRate() / (beatsPerMinute * sixteenthsPerBeat * speed);
+  clock.SetPosition(frame, sixteenths, framesPerSixteenth, speed > 0.0);
+  const auto* follow = static_cast<const float*>(ports[kFollowHostPort]);
+  const bool wantHost = follow == nullptr || IsOn(*follow);
+  if (wantHost && !hostRules) {
+    // The first position the host sends takes the riff over from its own clock at once.
+    chain.RiffPlayer().Stop();
+    hostRules = true;
+  }
+}
+
+void CQuembrelPlugin::RememberPortValues() {
+  for (int i = 0; i < kPluginPortCount; ++i) {
+    const PluginPort& port = kPluginPorts[i];
+    if (port.kind == PortKind::kVoiceParam) lastPortValue[i] = chain.Voice().GetParam(port.param);
+    if (port.kind == PortKind::kRiffParam) lastPortValue[i] = chain.RiffPlayer().GetParam(port.param);
+    if (port.kind == PortKind::kTargetBit) lastPortValue[i] = (chain.Voice().GetParam(port.param) & port.bit) != 0;
+  }
+}
+
+LV2_State_Status CQuembrelPlugin::Save(LV2_State_Store_Function store, LV2_State_Handle handle) {
+  CSoundModule* modules[2] = {&chain.Voice(), &chain.RiffPlayer()};
+  const LV2_URID keys[2] = {urids.presetKey, urids.riffKey};
+  for (int m = 0; m < 2; ++m) {
+    std::uint8_t bytes[2 + 2 * kMaxStateValues];
+    const int count = modules[m]->GetParamCount();
+    bytes[0] = static_cast<std::uint8_t>(count & 0xFF);
+    bytes[1] = static_cast<std::uint8_t>(count >> 8);
+    for (int i = 0; i < count; ++i) {
+      const auto bits = static_cast<std::uint16_t>(modules[m]->GetParam(i));
+      bytes[2 + 2 * i] = static_cast<std::uint8_t>(bits & 0xFF);
+      bytes[3 + 2 * i] = static_cast<std::uint8_t>(bits >> 8);
+    }
+    const LV2_State_Status status = store(handle, keys[m], bytes, static_cast<std::size_t>(2 + 2 * count),
+                                          urids.atomChunk, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
+    if (status != LV2_STATE_SUCCESS) return status;
+  }
+  return LV2_STATE_SUCCESS;
+}
+
+LV2_State_Status CQuembrelPlugin::Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle) {
+  CSoundModule* modules[2] = {&chain.Voice(), &chain.RiffPlayer()};
+  const LV2_URID keys[2] = {urids.presetKey, urids.riffKey};
+  LV2_State_Status result = LV2_STATE_SUCCESS;
+  for (int m = 0; m < 2; ++m) {
+    std::size_t size = 0;
+    std::uint32_t type = 0;
+    std::uint32_t flags = 0;
+    const auto* bytes = static_cast<const std::uint8_t*>(retrieve(handle, keys[m], &size, &type, &flags));
+    if (bytes == nullptr) continue;
+    // Checked whole before anything changes, as a parameter file is: at most the module's count.
+    const int count = size >= 2 ? static_cast<std::int16_t>(bytes[0] | bytes[1] << 8) : -1;
+    if (type != urids.atomChunk || count < 0 || count > modules[m]->GetParamCount() ||
+        size != static_cast<std::size_t>(2 + 2 * count)) {
+      result = LV2_STATE_ERR_BAD_TYPE;
+      continue;
+    }
+    for (int i = 0; i < count; ++i) {
+      const auto value = static_cast<ParamValue>(static_cast<std::uint16_t>(bytes[2 + 2 * i] | bytes[3 + 2 * i] << 8));
+      if (m == 0) {
+        ApplyVoiceParam(i, value);
+      } else {
+        modules[m]->SetParam(i, value);
+      }
+    }
+  }
+  RememberPortValues();
+  return result;
+}

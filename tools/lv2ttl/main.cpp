@@ -1,0 +1,160 @@
+// quembrel-lv2-ttl: writes the plugin bundle's Turtle description (manifest.ttl and quembrel.ttl)
+// into the folder given, from the same port list the plugin reads, so the description can never
+// disagree with the binary. The build runs it; nobody edits its output.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "plugin/plugin_ports.h"
+
+namespace {
+
+// "AmpAttack" -> "Amp attack", "Lfo1Rate" -> "Lfo1 rate": the parameter tables' names, readable.
+std::string Label(const char* symbol) {
+  std::string label;
+  for (const char* c = symbol; *c != '\0'; ++c) {
+    if (c != symbol && *c >= 'A' && *c <= 'Z') {
+      label += ' ';
+      label += static_cast<char>(*c - 'A' + 'a');
+    } else {
+      label += *c;
+    }
+  }
+  return label;
+}
+
+void WriteParamPort(std::FILE* f, int index, const char* symbol, const std::string& name, const ParamInfo& info,
+                    PortStyle style, const char* const* labels) {
+  std::fprintf(f,
+               "  [\n    a lv2:InputPort , lv2:ControlPort ;\n    lv2:index %d ;\n    lv2:symbol \"%s\" ;\n"
+               "    lv2:name \"%s\" ;\n    lv2:default %d ;\n    lv2:minimum %d ;\n    lv2:maximum %d ;\n",
+               index, symbol, name.c_str(), info.defaultValue, info.minimum, info.maximum);
+  switch (style) {
+    case PortStyle::kToggle:
+      std::fprintf(f, "    lv2:portProperty lv2:integer , lv2:toggled\n");
+      break;
+    case PortStyle::kEnumeration:
+      std::fprintf(f, "    lv2:portProperty lv2:integer , lv2:enumeration ;\n    lv2:scalePoint");
+      for (int v = info.minimum; v <= info.maximum; ++v) {
+        std::fprintf(f, "%s [ rdfs:label \"%s\" ; rdf:value %d ]", v == info.minimum ? "" : " ,\n     ",
+                     labels[v - info.minimum], v);
+      }
+      std::fprintf(f, "\n");
+      break;
+    case PortStyle::kInteger:
+      std::fprintf(f, "    lv2:portProperty lv2:integer\n");
+      break;
+  }
+  std::fprintf(f, "  ]");
+}
+
+void WriteToggle(std::FILE* f, int index, const char* symbol, const char* name, int defaultValue) {
+  std::fprintf(f,
+               "  [\n    a lv2:InputPort , lv2:ControlPort ;\n    lv2:index %d ;\n    lv2:symbol \"%s\" ;\n"
+               "    lv2:name \"%s\" ;\n    lv2:default %d ;\n    lv2:minimum 0 ;\n    lv2:maximum 1 ;\n"
+               "    lv2:portProperty lv2:integer , lv2:toggled\n  ]",
+               index, symbol, name, defaultValue);
+}
+
+void WritePort(std::FILE* f, int index, const PluginPort& port) {
+  switch (port.kind) {
+    case PortKind::kEvents:
+      std::fprintf(f,
+                   "  [\n    a lv2:InputPort , atom:AtomPort ;\n    atom:bufferType atom:Sequence ;\n"
+                   "    atom:supports midi:MidiEvent , time:Position ;\n    lv2:designation lv2:control ;\n"
+                   "    lv2:index %d ;\n    lv2:symbol \"%s\" ;\n    lv2:name \"Control\"\n  ]",
+                   index, port.symbol);
+      break;
+    case PortKind::kAudioOut:
+      std::fprintf(f,
+                   "  [\n    a lv2:OutputPort , lv2:AudioPort ;\n    lv2:index %d ;\n    lv2:symbol \"%s\" ;\n"
+                   "    lv2:name \"Out\"\n  ]",
+                   index, port.symbol);
+      break;
+    case PortKind::kLatency:
+      std::fprintf(f,
+                   "  [\n    a lv2:OutputPort , lv2:ControlPort ;\n    lv2:designation lv2:latency ;\n"
+                   "    lv2:portProperty lv2:reportsLatency , lv2:integer ;\n    lv2:index %d ;\n"
+                   "    lv2:symbol \"%s\" ;\n    lv2:name \"Latency\" ;\n    lv2:minimum 0 ;\n"
+                   "    lv2:maximum 16384\n  ]",
+                   index, port.symbol);
+      break;
+    case PortKind::kPlay:
+      WriteToggle(f, index, port.symbol, "Play", 0);
+      break;
+    case PortKind::kFollowHost:
+      WriteToggle(f, index, port.symbol, "Follow host", 1);
+      break;
+    case PortKind::kTargetBit:
+      for (const TargetBitPort& t : kTargetBitPorts) {
+        if (t.mask == port.param && t.bit == port.bit) {
+          WriteToggle(f, index, port.symbol, t.label, (kVoiceParams[t.mask].defaultValue & t.bit) != 0 ? 1 : 0);
+        }
+      }
+      break;
+    case PortKind::kVoiceParam: {
+      const PortStyle style = StyleOfVoiceParam(port.param);
+      const char* const* labels = port.param == kFilterType ? kFilterLabels : kWaveformLabels;
+      WriteParamPort(f, index, port.symbol, Label(port.symbol), kVoiceParams[port.param], style, labels);
+      break;
+    }
+    case PortKind::kRiffParam:
+      WriteParamPort(f, index, port.symbol, Label(port.symbol), kRiffParams[port.param],
+                     StyleOfRiffParam(port.param), nullptr);
+      break;
+  }
+}
+
+bool WriteManifest(const std::string& folder) {
+  std::FILE* f = std::fopen((folder + "/manifest.ttl").c_str(), "w");
+  if (f == nullptr) return false;
+  std::fprintf(f,
+               "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+               "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n"
+               "<%s>\n  a lv2:Plugin , lv2:InstrumentPlugin ;\n  lv2:binary <quembrel.so> ;\n"
+               "  rdfs:seeAlso <quembrel.ttl> .\n",
+               kPluginUri);
+  return std::fclose(f) == 0;
+}
+
+bool WriteDescription(const std::string& folder) {
+  std::FILE* f = std::fopen((folder + "/quembrel.ttl").c_str(), "w");
+  if (f == nullptr) return false;
+  std::fprintf(f,
+               "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
+               "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
+               "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+               "@prefix midi: <http://lv2plug.in/ns/ext/midi#> .\n"
+               "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
+               "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+               "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
+               "@prefix time: <http://lv2plug.in/ns/ext/time#> .\n"
+               "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n"
+               "<%s>\n  a lv2:Plugin , lv2:InstrumentPlugin ;\n  doap:name \"Quembrel\" ;\n"
+               "  rdfs:comment \"A monophonic subtractive synthesizer with a 16-step riff player.\" ;\n"
+               "  lv2:project <https://quembrel.org> ;\n"
+               "  lv2:minorVersion 0 ;\n  lv2:microVersion 0 ;\n"
+               "  lv2:requiredFeature urid:map ;\n  lv2:optionalFeature lv2:hardRTCapable ;\n"
+               "  lv2:extensionData state:interface ;\n  lv2:port\n",
+               kPluginUri);
+  for (int i = 0; i < kPluginPortCount; ++i) {
+    WritePort(f, i, kPluginPorts[i]);
+    std::fprintf(f, i + 1 < kPluginPortCount ? " ,\n" : " .\n");
+  }
+  std::fprintf(f, "\n<https://quembrel.org>\n  a doap:Project ;\n  doap:name \"Quembrel\" .\n");
+  return std::fclose(f) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "Usage: quembrel-lv2-ttl FOLDER\n");
+    return 2;
+  }
+  if (!WriteManifest(argv[1]) || !WriteDescription(argv[1])) {
+    std::fprintf(stderr, "quembrel-lv2-ttl: cannot write the description into '%s'\n", argv[1]);
+    return 1;
+  }
+  return EXIT_SUCCESS;
+}
