@@ -113,41 +113,47 @@ void CQuembrelPlugin::ApplyVoiceParam(int param, int value) {
 }
 
 void CQuembrelPlugin::ReadControlPorts() {
-  int masks[2] = {0, 0};
-  bool maskMoved[2] = {false, false};
+  // The voice's values as the ports give them (an unconnected port leaves its parameter as it is).
+  int voice[kVoiceParamCount];
+  for (int p = 0; p < kVoiceParamCount; ++p) voice[p] = chain.Voice().GetParam(p);
+  voice[kLfo1Targets] = voice[kLfo2Targets] = 0;
+  int moved = 0;
+  int movedParam = 0;
   for (int i = 0; i < kPluginPortCount; ++i) {
     const PluginPort& port = kPluginPorts[i];
     const auto* value = static_cast<const float*>(ports[i]);
-    if (value == nullptr) continue;
-    switch (port.kind) {
-      case PortKind::kVoiceParam:
-      case PortKind::kRiffParam: {
-        const ParamInfo& info =
-            port.kind == PortKind::kVoiceParam ? kVoiceParams[port.param] : kRiffParams[port.param];
-        const int v = PortValue(*value, info.minimum, info.maximum);
-        if (v == lastPortValue[i]) break;
-        lastPortValue[i] = v;
-        if (port.kind == PortKind::kVoiceParam) {
-          ApplyVoiceParam(port.param, v);
-        } else {
-          chain.RiffPlayer().SetParam(port.param, static_cast<ParamValue>(v));
-        }
-        break;
+    if (port.kind == PortKind::kTargetBit) {
+      const int v = value != nullptr ? (IsOn(*value) ? 1 : 0) : (chain.Voice().GetParam(port.param) & port.bit) != 0;
+      voice[port.param] |= v != 0 ? port.bit : 0;
+      if (v != lastPortValue[i]) {
+        // One mask moved by several of its switches is still one parameter.
+        if (moved == 0 || movedParam != port.param) ++moved;
+        movedParam = port.param;
       }
-      case PortKind::kTargetBit: {
-        const int v = IsOn(*value) ? 1 : 0;
-        const int which = port.param == kLfo1Targets ? 0 : 1;
-        masks[which] |= v != 0 ? port.bit : 0;
-        if (v != lastPortValue[i]) maskMoved[which] = true;
-        lastPortValue[i] = v;
-        break;
-      }
-      default:
-        break;
+      lastPortValue[i] = v;
+      continue;
+    }
+    if (value == nullptr || (port.kind != PortKind::kVoiceParam && port.kind != PortKind::kRiffParam)) continue;
+    const ParamInfo& info = port.kind == PortKind::kVoiceParam ? kVoiceParams[port.param] : kRiffParams[port.param];
+    const int v = PortValue(*value, info.minimum, info.maximum);
+    if (port.kind == PortKind::kVoiceParam) voice[port.param] = v;
+    if (v == lastPortValue[i]) continue;
+    lastPortValue[i] = v;
+    if (port.kind == PortKind::kVoiceParam) {
+      if (moved == 0 || movedParam != port.param) ++moved;
+      movedParam = port.param;
+    } else {
+      chain.RiffPlayer().SetParam(port.param, static_cast<ParamValue>(v));
     }
   }
-  if (maskMoved[0]) ApplyVoiceParam(kLfo1Targets, masks[0]);
-  if (maskMoved[1]) ApplyVoiceParam(kLfo2Targets, masks[1]);
+  // One port that moves is a knob turned on the panel: that parameter alone is set. Several at once
+  // are a preset being loaded, and are set as loading a preset file sets them, every value in
+  // index order, since some settings are worked out from others.
+  if (moved == 1) {
+    ApplyVoiceParam(movedParam, voice[movedParam]);
+  } else if (moved > 1) {
+    for (int p = 0; p < kVoiceParamCount; ++p) ApplyVoiceParam(p, voice[p]);
+  }
 
   const auto* play = static_cast<const float*>(ports[kPlayPort]);
   const auto* follow = static_cast<const float*>(ports[kFollowHostPort]);

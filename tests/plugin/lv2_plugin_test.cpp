@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
+#include <lv2/presets/presets.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -337,6 +338,50 @@ TEST_F(Lv2PluginTest, StateSavedInOneInstanceRestoresIdenticallyInAnother) {
   lilv_free(text);
   lilv_state_free(state);
   lilv_state_free(reread);
+}
+
+TEST_F(Lv2PluginTest, BankSoundsArePresetsThatSoundAsTheBanksPresetFiles) {
+  CUridMap& urids = host.Urids();
+  LilvNode* presetClass = lilv_new_uri(host.World(), LV2_PRESETS__Preset);
+  LilvNodes* presets = lilv_plugin_get_related(host.Plugin(), presetClass);
+  int texts = 0;
+  for (const char* kind : {"/sounds", "/riffs"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(QUEMBREL_BANK_SOURCE) + kind)) {
+      texts += entry.path().extension() == ".txt";
+    }
+  }
+  EXPECT_EQ(static_cast<int>(lilv_nodes_size(presets)), texts);
+  int sounds = 0;
+  LILV_FOREACH (nodes, i, presets) {
+    const std::string uri = lilv_node_as_uri(lilv_nodes_get(presets, i));
+    const std::size_t mark = uri.find("#sound-");
+    if (mark == std::string::npos || sounds == 4) continue;
+    ++sounds;
+    const std::string name = uri.substr(mark + 7);
+    lilv_world_load_resource(host.World(), lilv_nodes_get(presets, i));
+    LilvState* state = lilv_state_new_from_world(host.World(), &urids.map, lilv_nodes_get(presets, i));
+    ASSERT_NE(state, nullptr) << name;
+    CLv2TestInstance instance(host);
+    StateTarget target{&instance, host.Plugin(), host.World(), &urids};
+    lilv_state_restore(state, instance.Instance(), SetPortValue, &target, 0, nullptr);
+    lilv_state_free(state);
+    instance.Control("Play") = 1.0f;
+    instance.Control("FollowHost") = 0.0f;
+    const std::vector<float> out = instance.Render(44100, 882);
+    const std::string wav = TempPath(name + ".wav");
+    const std::string command = std::string(QUEMBREL_RENDER_BIN) + " -o " + wav + " --preset " +
+                                QUEMBREL_BANK_FILES + "/sounds/" + name + ".kv7 --frames 44100";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const WavFileContents expected = ReadWavFile(wav);
+    ASSERT_EQ(expected.samples.size(), out.size()) << name;
+    for (std::size_t f = 0; f < out.size(); ++f) {
+      ASSERT_EQ(out[f], expected.samples[f] / 32768.0f) << name << ", frame " << f;
+    }
+    std::filesystem::remove(wav);
+  }
+  EXPECT_EQ(sounds, 4);
+  lilv_nodes_free(presets);
+  lilv_node_free(presetClass);
 }
 
 // The frame at which sixteenth k falls at `bpm` beats of four sixteenths per minute, exactly: the

@@ -46,7 +46,7 @@ TEST(Lv2ToolsTest, Lv2infoShowsTheInstrumentAndEveryPort) {
 TEST(Lv2ToolsTest, SordValidateFindsNoError) {
   const std::string bundle = QUEMBREL_LV2_BUNDLE;
   const Result r =
-      RunCommand("sord_validate /usr/lib/lv2/*.lv2/*.ttl " + bundle + "/manifest.ttl " + bundle + "/quembrel.ttl");
+      RunCommand("sord_validate /usr/lib/lv2/*.lv2/*.ttl " + bundle + "/*.ttl");
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("Found 0 errors"), std::string::npos) << r.output;
 }

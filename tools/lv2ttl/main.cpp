@@ -1,11 +1,18 @@
 // quembrel-lv2-ttl: writes the plugin bundle's Turtle description (manifest.ttl and quembrel.ttl)
 // into the folder given, from the same port list the plugin reads, so the description can never
-// disagree with the binary. The build runs it; nobody edits its output.
+// disagree with the binary. Given the factory bank's folder too, it writes the bank's sounds and
+// riffs as the plugin's presets (presets.ttl), read from the same texts the bank's converter
+// reads: a sound sets the voice's ports, a riff the riff's. The build runs it; nobody edits its
+// output.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "plugin/plugin_ports.h"
+#include "tools/bank/bank_text.h"
 
 namespace {
 
@@ -105,15 +112,93 @@ void WritePort(std::FILE* f, int index, const PluginPort& port) {
   }
 }
 
-bool WriteManifest(const std::string& folder) {
+std::string PresetUri(const BankText& text) {
+  return std::string(kPluginUri) + (text.category->kind == BankKind::kSound ? "#sound-" : "#riff-") + text.name;
+}
+
+// A Turtle string literal.
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+// Every text of the bank's sounds and riffs, in name order; false with a message on the first
+// text that does not read.
+bool ReadBank(const std::string& bankFolder, std::vector<BankText>& texts) {
+  std::vector<std::filesystem::path> paths;
+  for (const char* kind : {"sounds", "riffs"}) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(bankFolder + "/" + kind, error)) {
+      if (entry.path().extension() == ".txt") paths.push_back(entry.path());
+    }
+    if (error) {
+      std::fprintf(stderr, "quembrel-lv2-ttl: cannot read '%s/%s'\n", bankFolder.c_str(), kind);
+      return false;
+    }
+  }
+  std::sort(paths.begin(), paths.end());
+  for (const auto& path : paths) {
+    BankText text;
+    std::string error;
+    if (!ReadBankText(path.string(), text, error)) {
+      std::fprintf(stderr, "quembrel-lv2-ttl: %s\n", error.c_str());
+      return false;
+    }
+    texts.push_back(text);
+  }
+  return true;
+}
+
+bool WritePresets(const std::string& folder, const std::vector<BankText>& texts) {
+  std::FILE* f = std::fopen((folder + "/presets.ttl").c_str(), "w");
+  if (f == nullptr) return false;
+  std::fprintf(f,
+               "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+               "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
+               "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n");
+  for (const BankText& text : texts) {
+    const bool sound = text.category->kind == BankKind::kSound;
+    std::fprintf(f, "\n<%s>\n  a pset:Preset ;\n  lv2:appliesTo <%s> ;\n  rdfs:label %s ;\n  rdfs:comment %s ;\n"
+                 "  lv2:port",
+                 PresetUri(text).c_str(), kPluginUri, Quoted(text.name).c_str(), Quoted(text.description).c_str());
+    bool first = true;
+    for (const PluginPort& port : kPluginPorts) {
+      int value = 0;
+      if (sound && port.kind == PortKind::kVoiceParam) {
+        value = text.values[port.param];
+      } else if (sound && port.kind == PortKind::kTargetBit) {
+        value = (text.values[port.param] & port.bit) != 0 ? 1 : 0;
+      } else if (!sound && port.kind == PortKind::kRiffParam) {
+        value = text.values[port.param];
+      } else {
+        continue;
+      }
+      std::fprintf(f, "%s [ lv2:symbol \"%s\" ; pset:value %d.0 ]", first ? "" : " ,\n   ", port.symbol, value);
+      first = false;
+    }
+    std::fprintf(f, " .\n");
+  }
+  return std::fclose(f) == 0;
+}
+
+bool WriteManifest(const std::string& folder, const std::vector<BankText>& presets) {
   std::FILE* f = std::fopen((folder + "/manifest.ttl").c_str(), "w");
   if (f == nullptr) return false;
   std::fprintf(f,
                "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+               "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
                "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n"
                "<%s>\n  a lv2:Plugin , lv2:InstrumentPlugin ;\n  lv2:binary <quembrel.so> ;\n"
                "  rdfs:seeAlso <quembrel.ttl> .\n",
                kPluginUri);
+  for (const BankText& text : presets) {
+    std::fprintf(f, "\n<%s>\n  a pset:Preset ;\n  lv2:appliesTo <%s> ;\n  rdfs:seeAlso <presets.ttl> .\n",
+                 PresetUri(text).c_str(), kPluginUri);
+  }
   return std::fclose(f) == 0;
 }
 
@@ -148,11 +233,14 @@ bool WriteDescription(const std::string& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "Usage: quembrel-lv2-ttl FOLDER\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "Usage: quembrel-lv2-ttl FOLDER [BANK_FOLDER]\n");
     return 2;
   }
-  if (!WriteManifest(argv[1]) || !WriteDescription(argv[1])) {
+  std::vector<BankText> presets;
+  if (argc == 3 && !ReadBank(argv[2], presets)) return 1;
+  if (!WriteManifest(argv[1], presets) || !WriteDescription(argv[1]) ||
+      (argc == 3 && !WritePresets(argv[1], presets))) {
     std::fprintf(stderr, "quembrel-lv2-ttl: cannot write the description into '%s'\n", argv[1]);
     return 1;
   }
