@@ -83,16 +83,31 @@ CMidiInput::CMidiInput() = default;
 
 CMidiInput::~CMidiInput() { Close(); }
 
-bool CMidiInput::Open(CNoteTarget& target) {
+bool CMidiInput::Open(CNoteTarget& noteTarget) {
   Close();
-  const RtMidi::Api apis[] = {RtMidi::LINUX_ALSA, RtMidi::UNIX_JACK};
-  for (std::size_t i = 0; i < ports.size(); ++i) {
-    Port& port = ports[i];
-    port.notes = std::make_unique<CMidiNoteHandler>(target);
-    port.failed = false;
-    port.in = OpenVirtualPort(apis[i], *port.notes, port.failed);
-  }
+  target = &noteTarget;
+  for (std::size_t i = 0; i < ports.size(); ++i) OpenPort(i);
   return GetOpenPortCount() > 0;
+}
+
+bool CMidiInput::OpenPort(std::size_t index) {
+  const RtMidi::Api apis[] = {RtMidi::LINUX_ALSA, RtMidi::UNIX_JACK};
+  Port& port = ports[index];
+  port.notes = std::make_unique<CMidiNoteHandler>(*target);
+  port.failed = false;
+  port.in = OpenVirtualPort(apis[index], *port.notes, port.failed);
+  return port.in != nullptr;
+}
+
+void CMidiInput::SetJackPortOpen(bool open) {
+  Port& port = ports[1];
+  if (target == nullptr || open == (port.in != nullptr)) return;
+  if (open) {
+    OpenPort(1);
+  } else {
+    port.in.reset();
+    port.notes.reset();
+  }
 }
 
 void CMidiInput::Close() {
@@ -101,6 +116,7 @@ void CMidiInput::Close() {
     port.in.reset();
     port.notes.reset();
   }
+  target = nullptr;
 }
 
 int CMidiInput::GetOpenPortCount() const {

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <memory>
 
 class CMidiNoteHandler;
@@ -25,6 +26,9 @@ class CMidiInput {
   bool Open(CNoteTarget& target);
   // After Close no MIDI thread touches the target any more.
   void Close();
+  // Closes the JACK port while another client holds the program's JACK MIDI port, and opens it
+  // again afterwards; nothing happens while the input is closed.
+  void SetJackPortOpen(bool open);
   int GetOpenPortCount() const;
 
  private:
@@ -34,7 +38,10 @@ class CMidiInput {
     std::atomic<bool> failed{false};
   };
 
+  bool OpenPort(std::size_t index);
+
   std::array<Port, 2> ports;
+  CNoteTarget* target = nullptr;
 };
 
 // Opened by the application's start-up with a target that plays the voice, closed at shut-down.

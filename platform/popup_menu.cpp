@@ -9,12 +9,31 @@ void CPopupMenu::AppendMenu(unsigned flags, int id, const char* text) {
   if (flags & kMenuSeparator) {
     items.push_back(Item{kMenuSeparator, 0, QString(), nullptr});
   } else {
-    items.push_back(Item{kMenuString, id, QString::fromUtf8(text ? text : ""), nullptr});
+    items.push_back(Item{flags & kMenuChecked, id, QString::fromUtf8(text ? text : ""), nullptr,
+                         (flags & kMenuChecked) != 0});
   }
 }
 
 void CPopupMenu::AppendSubmenu(const CPopupMenu& submenu, const char* text) {
   items.push_back(Item{kMenuPopup, -1, QString::fromUtf8(text ? text : ""), &submenu});
+}
+
+bool CPopupMenu::CheckMenuItem(int id, bool checked) {
+  for (Item& item : items) {
+    if (!(item.flags & kMenuSeparator) && item.id == id) {
+      item.checkable = true;
+      item.flags = checked ? (item.flags | kMenuChecked) : (item.flags & ~kMenuChecked);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool CPopupMenu::IsMenuItemChecked(int id) const {
+  for (const Item& item : items) {
+    if (!(item.flags & kMenuSeparator) && item.id == id) return (item.flags & kMenuChecked) != 0;
+  }
+  return false;
 }
 
 int CPopupMenu::GetMenuItemID(int position) const {
@@ -45,7 +64,12 @@ void CPopupMenu::Fill(QMenu& menu) const {
     } else if (item.submenu != nullptr) {
       item.submenu->Fill(*menu.addMenu(item.text));
     } else {
-      menu.addAction(item.text)->setData(item.id);
+      QAction* action = menu.addAction(item.text);
+      action->setData(item.id);
+      if (item.checkable) {
+        action->setCheckable(true);
+        action->setChecked((item.flags & kMenuChecked) != 0);
+      }
     }
   }
 }

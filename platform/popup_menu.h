@@ -10,6 +10,7 @@ class CWindow;
 class QMenu;
 
 constexpr unsigned kMenuString = 0x0;
+constexpr unsigned kMenuChecked = 0x8;
 constexpr unsigned kMenuSeparator = 0x800;
 constexpr unsigned kMenuPopup = 0x10;
 
@@ -28,6 +29,9 @@ class CPopupMenu {
   QString GetMenuString(int position) const;
   // The submenu the entry opens, or null.
   const CPopupMenu* GetSubMenu(int position) const;
+  // Gives the entry with `id` a check mark or an empty check box; false when there is none.
+  bool CheckMenuItem(int id, bool checked);
+  bool IsMenuItemChecked(int id) const;
 
   // Shows the menu at (screenX, screenY) until the user picks an entry or dismisses it; returns
   // the entry's id, or 0 when none was picked.
@@ -39,6 +43,7 @@ class CPopupMenu {
     int id;
     QString text;
     const CPopupMenu* submenu;
+    bool checkable = false;
   };
   void Fill(QMenu& menu) const;
   std::vector<Item> items;

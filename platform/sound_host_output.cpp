@@ -4,9 +4,10 @@
 #include <RtAudio.h>
 #include <alsa/asoundlib.h>
 
+#include <algorithm>
 #include <string>
 
-#include "engine/sample_rate.h"
+#include "platform/device_rate.h"
 
 namespace {
 
@@ -48,14 +49,19 @@ bool CHostSoundOutput::OpenWith(int api, Backend candidate) {
     options.streamName = kClientName;
     options.numberOfBuffers = kBufferCount;
     if (candidate == Backend::kAlsa) options.flags |= RTAUDIO_ALSA_USE_DEFAULT;
+    const unsigned int rate = DeviceRateFor(candidateAudio->getDeviceInfo(parameters.deviceId));
     // JACK carries 32-bit floats and the others take 16-bit samples as they are, so neither
-    // needs a conversion that could change a sample.
-    floatSamples = candidate == Backend::kJack;
+    // needs a conversion that could change a sample. Resampled output is float.
+    floatSamples = candidate == Backend::kJack || rate != CRateConverter::kEngineRate;
     unsigned int frames = kBufferFrames;
     candidateAudio->openStream(&parameters, nullptr,
-                               floatSamples ? RTAUDIO_FLOAT32 : RTAUDIO_SINT16, kSampleRate, &frames,
+                               floatSamples ? RTAUDIO_FLOAT32 : RTAUDIO_SINT16, rate, &frames,
                                &CHostSoundOutput::Render, this, &options, &IgnoreBackendError);
-    if (!candidateAudio->isStreamOpen()) return false;
+    if (!candidateAudio->isStreamOpen() ||
+        !converter.Init(static_cast<int>(candidateAudio->getStreamSampleRate()), static_cast<int>(frames))) {
+      return false;
+    }
+    engineFrames = std::make_unique<std::int16_t[]>(converter.MaxEngineFrames());
   } catch (const RtAudioError&) {
     return false;
   } catch (const std::exception&) {
@@ -99,7 +105,15 @@ CSoundRing& CHostSoundOutput::GetRing() { return ring; }
 int CHostSoundOutput::Render(void* output, void*, unsigned int frames, double, unsigned int,
                              void* user) {
   auto* self = static_cast<CHostSoundOutput*>(user);
-  if (self->floatSamples) {
+  if (self->converter.OutputRate() != CRateConverter::kEngineRate) {
+    if (static_cast<int>(frames) > self->converter.MaxOutputFrames()) {
+      std::fill_n(static_cast<float*>(output), frames, 0.0f);
+      return 0;
+    }
+    const int engineCount = self->converter.EngineFramesFor(static_cast<int>(frames));
+    self->ring.Pull(self->engineFrames.get(), static_cast<std::uint32_t>(engineCount));
+    self->converter.Process(self->engineFrames.get(), static_cast<float*>(output), static_cast<int>(frames));
+  } else if (self->floatSamples) {
     self->ring.PullFloat(static_cast<float*>(output), frames);
   } else {
     self->ring.Pull(static_cast<std::int16_t*>(output), frames);

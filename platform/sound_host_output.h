@@ -1,7 +1,9 @@
-// The host's sound output: one mono 44100 Hz output stream on the machine's sound system, fed
-// from a CSoundRing. The backend is chosen at open time with no setting: a running JACK server
-// first, then a PulseAudio (or PipeWire) server, then ALSA's default device. The backend's own
-// buffer is kept to a few milliseconds so that it adds little to the loop's length.
+// The host's sound output: one mono output stream on the machine's sound system, fed from a
+// CSoundRing of 44100 Hz samples. The backend is chosen at open time with no setting: a running JACK
+// server first, then a PulseAudio (or PipeWire) server, then ALSA's default device. The backend's
+// own buffer is kept to a few milliseconds so that it adds little to the loop's length. A device
+// that does not run at 44100 Hz (a JACK server at 48000 Hz) gets the samples through the rate
+// converter.
 //
 // The backend's callback only copies from the ring and advances its play position: no
 // allocation, no lock, no system call. Nothing is printed, whatever the backend reports.
@@ -11,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "output/rate_converter.h"
 #include "platform/sound_ring.h"
 
 class RtAudio;
@@ -37,6 +40,9 @@ class CHostSoundOutput {
   void Close();
 
   CSoundRing& GetRing();
+  // The rate the device plays at, and the converter's delay in its frames (0 at 44100 Hz).
+  int GetDeviceRate() const { return converter.OutputRate(); }
+  int GetConverterLatencyFrames() const { return converter.LatencyFrames(); }
 
  private:
   enum class Backend { kJack, kPulse, kAlsa };
@@ -49,4 +55,7 @@ class CHostSoundOutput {
   CSoundRing ring;
   std::atomic<bool> started;
   bool floatSamples;
+  CRateConverter converter;
+  // The ring's samples for one callback when they go through the converter.
+  std::unique_ptr<std::int16_t[]> engineFrames;
 };

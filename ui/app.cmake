@@ -5,6 +5,8 @@ add_library(quembrel_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/about_box.h
   ${CMAKE_CURRENT_LIST_DIR}/bank_menu.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bank_menu.h
+  ${CMAKE_CURRENT_LIST_DIR}/computer_keyboard.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/computer_keyboard.h
   ${CMAKE_CURRENT_LIST_DIR}/knob_param.h
   ${CMAKE_CURRENT_LIST_DIR}/resources.h
   ${CMAKE_CURRENT_LIST_DIR}/riff_panel.cpp
@@ -17,7 +19,7 @@ add_library(quembrel_app STATIC
 target_include_directories(quembrel_app PUBLIC ${PROJECT_SOURCE_DIR})
 # Qt's keyword macros would rewrite engine identifiers such as a field named `slots`.
 target_compile_definitions(quembrel_app PUBLIC QT_NO_KEYWORDS)
-target_link_libraries(quembrel_app PUBLIC quembrel_ui quembrel_bank quembrel_audio_stream quembrel_output
+target_link_libraries(quembrel_app PUBLIC quembrel_ui quembrel_bank quembrel_output_switch quembrel_audio_stream quembrel_output
                       quembrel_platform_midi quembrel_sequencer quembrel_engine)
 
 add_executable(quembrel ${CMAKE_CURRENT_LIST_DIR}/main.cpp)

@@ -1,14 +1,35 @@
 // CSynthApp: start and end of the program.
 #include "ui/synth_app.h"
 
-#include "output/audio_stream.h"
+#include <QSettings>
+#include <cstring>
+
+#include "output/output_switch.h"
 #include "output/wav_recorder.h"
 #include "platform/midi_input.h"
 #include "ui/synth_panel.h"
 
 CSynthApp g_synthApp;
 
+void CSynthApp::ParseArguments(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--low-latency") == 0) {
+      outputOverride = OutputMode::kLowLatency;
+    } else if (std::strcmp(argv[i], "--classic") == 0) {
+      outputOverride = OutputMode::kClassic;
+    }
+  }
+}
+
 bool CSynthApp::InitInstance() {
+  if (outputOverride) {
+    CSynthPanel::SetStartOutputMode(*outputOverride);
+  } else {
+    const QSettings settings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication);
+    CSynthPanel::SetStartOutputMode(settings.value(CSynthPanel::kLowLatencySetting, false).toBool()
+                                        ? OutputMode::kLowLatency
+                                        : OutputMode::kClassic);
+  }
   CSynthPanel panel;
   SetMainWindow(&panel);
   panel.DoModal();
@@ -21,7 +42,7 @@ bool CSynthApp::InitInstance() {
 // process's own teardown takes objects the audio thread uses.
 void CSynthApp::OnExit() {
   g_midiInput.Close();
-  g_audioStream.Stop();
+  g_outputSwitch.Stop();
   if (g_wavRecorder.IsRecording()) {
     g_wavRecorder.Finish();
   }

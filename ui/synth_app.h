@@ -1,17 +1,28 @@
 // CSynthApp: the application object. Its whole run is the synth panel, run modally as the one
 // main window; the riff panel is served by the same loop. When the panel has closed, the program
 // ends, and OnExit makes sure the sound output is stopped before a recording still running is
-// finished, whatever ended the panel.
+// finished, whatever ended the panel. The sound output it starts with is the one the user chose
+// last (kept in the settings), unless the command line names one for this run.
 #pragma once
 
+#include <optional>
+
+#include "output/output_switch.h"
 #include "platform/application.h"
 
 class CSynthApp : public CApplication {
  public:
   CSynthApp() = default;
 
+  // Reads --low-latency and --classic (the last one given counts) and leaves every other argument
+  // to the window system.
+  void ParseArguments(int argc, char** argv);
+
   bool InitInstance() override;
   void OnExit() override;
+
+ private:
+  std::optional<OutputMode> outputOverride;
 };
 
 extern CSynthApp g_synthApp;

@@ -1,6 +1,7 @@
 // CSynthPanel: layout, start-up, refresh, knob and button handling, presets and shut-down.
 #include "ui/synth_panel.h"
 
+#include <QSettings>
 #include <iterator>
 
 #include "engine/synth_voice.h"
@@ -173,6 +174,8 @@ const DialogTemplate kSynthTemplate = {
 
 void DrainRecorder() { g_wavRecorder.Drain(); }
 
+OutputMode g_startOutputMode = OutputMode::kClassic;
+
 }  // namespace
 
 CSynthPanel::CSynthPanel(CWindow* parent) : CDialog(kSynthTemplate, parent) {
@@ -195,6 +198,7 @@ bool CSynthPanel::OnInitDialog() {
       systemMenu.AppendMenu(kMenuString, kAboutCommand, aboutEntry);
     }
   }
+  systemMenu.AppendMenu(kMenuString, kLowLatencyCommand, "&Low latency");
   SetIcon(icon, true);
   SetIcon(icon, false);
 
@@ -206,13 +210,21 @@ bool CSynthPanel::OnInitDialog() {
   PlaceSideBySide(*this, *g_riffPanel);
   g_riffPanel->ShowWindow(kShowNormal);
 
+  voiceTarget = std::make_unique<CVoiceNoteTarget>(*g_voice);
+  keyboard = std::make_unique<CComputerKeyboard>(*voiceTarget);
+  keyboard->Watch(GetWidget());
+  keyboard->Watch(g_riffPanel->GetWidget());
+
   // Sound comes last, once everything it reads exists; without a device the program runs silent.
-  g_audioStream.SetWindow(GetWidget());
-  g_audioStream.Start(&RenderBlock);
+  // MIDI opens first, so that a low-latency output holding its own JACK MIDI port can close the
+  // MIDI input's one.
   g_midiInput.Close();
   delete midiTarget;
   midiTarget = new CVoiceNoteTarget(*g_voice);
   g_midiInput.Open(*midiTarget);
+  g_audioStream.SetWindow(GetWidget());
+  g_outputSwitch.Start(g_startOutputMode, &RenderBlock, midiTarget);
+  systemMenu.CheckMenuItem(kLowLatencyCommand, g_outputSwitch.GetMode() == OutputMode::kLowLatency);
   drainTimer.Start(kDrainIntervalMs, &DrainRecorder);
   return true;
 }
@@ -304,7 +316,8 @@ bool CSynthPanel::HandleCommand(int id, int code) {
 }
 
 void CSynthPanel::OnClose() {
-  g_audioStream.Stop();
+  if (keyboard) keyboard->ReleaseAll();
+  g_outputSwitch.Stop();
   g_wavRecorder.Finish();
   CDialog::OnClose();
 }
@@ -331,7 +344,21 @@ void CSynthPanel::OnSysCommand(int id, LParam) {
   } else if ((id & 0xFFF0) == kAboutCommand) {
     CAboutBox about(this);
     about.DoModal();
+  } else if (id == kLowLatencyCommand) {
+    OnLowLatency();
   }
+}
+
+void CSynthPanel::SetStartOutputMode(OutputMode mode) { g_startOutputMode = mode; }
+
+// The choice is kept for the next run even when no low-latency output can start now; the check
+// mark shows the output that actually plays.
+void CSynthPanel::OnLowLatency() {
+  const bool wanted = !systemMenu.IsMenuItemChecked(kLowLatencyCommand);
+  g_outputSwitch.Switch(wanted ? OutputMode::kLowLatency : OutputMode::kClassic);
+  systemMenu.CheckMenuItem(kLowLatencyCommand, g_outputSwitch.GetMode() == OutputMode::kLowLatency);
+  QSettings settings(kSettingsOrganization, kSettingsApplication);
+  settings.setValue(kLowLatencySetting, wanted);
 }
 
 void CSynthPanel::OnNoteOn() {

@@ -7,13 +7,17 @@
 // and writes every change at once.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "output/output_switch.h"
 #include "platform/dialog.h"
 #include "platform/icon.h"
 #include "platform/popup_menu.h"
 #include "platform/repeating_timer.h"
 #include "ui/bank_menu.h"
+#include "sequencer/note_target.h"
+#include "ui/computer_keyboard.h"
 #include "ui/knob.h"
 #include "ui/knob_param.h"
 
@@ -75,6 +79,12 @@ class CSynthPanel : public CDialog {
   static constexpr int kKnobCount = 28;
   // The menu command that opens the About box.
   static constexpr int kAboutCommand = 16;
+  // The menu's "Low latency" check item: switches between the classic and the low-latency output.
+  static constexpr int kLowLatencyCommand = 48;
+  // Where the choice is kept between runs: the settings file in the user's configuration folder.
+  static constexpr const char* kSettingsOrganization = "Quembrel";
+  static constexpr const char* kSettingsApplication = "Quembrel";
+  static constexpr const char* kLowLatencySetting = "output/lowLatency";
   // How often recorded samples are moved from the recorder's ring to the file.
   static constexpr int kDrainIntervalMs = 50;
 
@@ -93,8 +103,10 @@ class CSynthPanel : public CDialog {
   // The knob-change callback of this panel's knobs.
   static void OnSynthKnob(int controlId, int value);
   // Commands of the panel's menu: the About box for 16..31, a bank sound for the Presets
-  // entries, nothing else.
+  // entries, the low-latency switch for 48, nothing else.
   void OnSysCommand(int id, LParam lParam);
+  // The output the next panel starts with (the program sets it from its settings and command line).
+  static void SetStartOutputMode(OutputMode mode);
 
   const CPopupMenu& GetSystemMenu() const { return systemMenu; }
 
@@ -105,12 +117,15 @@ class CSynthPanel : public CDialog {
   void OnSavePreset();
   // What Load does once a file is chosen: the voice's parameters, the effects, the controls.
   void LoadPresetFile(const std::string& path);
+  void OnLowLatency();
 
   CKnob knobs[kKnobCount];
   CIcon icon;
   CPopupMenu systemMenu;
   CBankMenu presets;
   CRepeatingTimer drainTimer;
+  std::unique_ptr<CNoteTarget> voiceTarget;
+  std::unique_ptr<CComputerKeyboard> keyboard;
 };
 
 // The 28 knobs' control ids and voice parameters, ended by {-1, -1}.

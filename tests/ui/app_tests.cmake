@@ -5,6 +5,8 @@ quembrel_add_test(NAME ui_synth_panel_test SOURCES synth_panel_test.cpp
                   LIBS ${quembrel_app_test_libs} LABELS unit)
 quembrel_add_test(NAME ui_riff_panel_test SOURCES riff_panel_test.cpp
                   LIBS ${quembrel_app_test_libs} LABELS unit)
+quembrel_add_test(NAME ui_computer_keyboard_test SOURCES computer_keyboard_test.cpp
+                  LIBS quembrel_app Qt6::Test LABELS unit)
 
 quembrel_add_test(NAME ui_synth_app_test SOURCES synth_app_test.cpp
                   LIBS ${quembrel_app_test_libs} LABELS unit)

@@ -9,6 +9,7 @@
 
 #include <QHelpEvent>
 #include <QLabel>
+#include <QSettings>
 #include <QTimer>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -22,6 +23,7 @@
 #include "output/audio_stream.h"
 #include "output/distortion.h"
 #include "output/echo_delay.h"
+#include "output/output_switch.h"
 #include "output/wav_recorder.h"
 #include "sequencer/riff_params.h"
 #include "sequencer/riff_player.h"
@@ -309,10 +311,12 @@ TEST_F(SynthPanelTest, WheelAndDoubleClickReachTheModulesAndTooltipsNameTheParam
 
 TEST_F(SynthPanelTest, TheMenuOffersTheAboutBoxForItsCommands) {
   const CPopupMenu& menu = panel->GetSystemMenu();
-  // The bank's Presets and a separator come first, the About entry last.
-  ASSERT_EQ(menu.GetMenuItemCount(), 3);
+  // The bank's Presets and a separator come first, then the About entry and the low-latency switch.
+  ASSERT_EQ(menu.GetMenuItemCount(), 4);
   EXPECT_EQ(menu.GetMenuItemID(2), 16);
   EXPECT_EQ(menu.GetMenuString(2), QStringLiteral("&A propos de Quembrel..."));
+  EXPECT_EQ(menu.GetMenuItemID(3), CSynthPanel::kLowLatencyCommand);
+  EXPECT_EQ(menu.GetMenuString(3), QStringLiteral("&Low latency"));
 
   struct Case {
     int command;
@@ -343,6 +347,55 @@ TEST_F(SynthPanelTest, TheMenuOffersTheAboutBoxForItsCommands) {
     } else {
       EXPECT_TRUE(seen.isEmpty()) << c.command;
     }
+  }
+}
+
+// Without a sound server here the low-latency output cannot start: the classic stream plays on,
+// the check mark says so, and the choice is still kept for the next run.
+TEST_F(SynthPanelTest, LowLatencyItemSwitchesTheOutputAndIsRemembered) {
+  const std::filesystem::path folder = TestFolder("quembrel_settings");
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(folder.string()));
+  EXPECT_FALSE(panel->GetSystemMenu().IsMenuItemChecked(CSynthPanel::kLowLatencyCommand));
+  // The scripted sound layer runs no audio thread here: a stand-in answers the classic stream's stop.
+  const auto switchOutput = [this] {
+    std::thread audio([] {
+      while (g_audioStream.FillBuffer()) {
+      }
+    });
+    panel->OnSysCommand(CSynthPanel::kLowLatencyCommand, 0);
+    audio.join();
+  };
+  switchOutput();
+  const QSettings settings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication);
+  EXPECT_TRUE(settings.value(CSynthPanel::kLowLatencySetting).toBool());
+  EXPECT_EQ(g_outputSwitch.GetMode() == OutputMode::kLowLatency,
+            panel->GetSystemMenu().IsMenuItemChecked(CSynthPanel::kLowLatencyCommand));
+  // Where a server did take it, the item switches back.
+  if (panel->GetSystemMenu().IsMenuItemChecked(CSynthPanel::kLowLatencyCommand)) {
+    switchOutput();
+    EXPECT_FALSE(QSettings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication)
+                     .value(CSynthPanel::kLowLatencySetting)
+                     .toBool());
+  }
+  EXPECT_EQ(g_outputSwitch.GetMode(), OutputMode::kClassic);
+  EXPECT_FALSE(panel->GetSystemMenu().IsMenuItemChecked(CSynthPanel::kLowLatencyCommand));
+}
+
+// The letter keys play the voice on either panel, through the same note handling as MIDI.
+TEST_F(SynthPanelTest, ComputerKeysPlayTheVoiceOnBothPanels) {
+  StereoFrame frames[CSynthVoice::kControlBlock];
+  for (CDialog* on : {static_cast<CDialog*>(panel), static_cast<CDialog*>(g_riffPanel)}) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_H, Qt::NoModifier);
+    QApplication::sendEvent(on->GetWidget(), &press);
+    g_voice->Render(frames, 0);
+    EXPECT_TRUE(g_voice->IsActive());
+    EXPECT_EQ(g_voice->GetBaseFrequency(), 440.0f);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_H, Qt::NoModifier);
+    QApplication::sendEvent(on->GetWidget(), &release);
+    for (int i = 0; i < 44100 * 2 && g_voice->IsActive(); i += CSynthVoice::kControlBlock) {
+      g_voice->Render(frames, CSynthVoice::kControlBlock);
+    }
+    EXPECT_FALSE(g_voice->IsActive());
   }
 }
 

@@ -1,0 +1,85 @@
+// The low-latency sound output: the whole output chain runs inside the sound system's own callback
+// and renders exactly the frames it asks for, so a note is heard within one period of the server.
+//
+// On a running JACK server it is one client, "Quembrel", holding the audio output port and the MIDI
+// input port "Quembrel". MIDI events are read in the same process cycle and the block is cut at
+// each event's frame, so a note starts at the exact frame it was sent for. Elsewhere it is an
+// RtAudio callback stream with a small buffer on PulseAudio (or PipeWire) and then ALSA; MIDI then
+// comes from the MIDI input's own ports and takes effect at the start of the next callback.
+//
+// The engine always renders at 44100 Hz; a server at another rate gets the output through the rate
+// converter, and a MIDI event's frame is mapped through it to the engine frame heard there.
+//
+// Start and Stop belong to one control thread; the callback allocates nothing, takes no lock and
+// never waits. After Stop returns the callback no longer runs, and Start may be called again.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "output/block_callback.h"
+#include "output/rate_converter.h"
+
+class CMidiNoteHandler;
+class CNoteTarget;
+class RtAudio;
+struct _jack_client;
+struct _jack_port;
+
+class CLowLatencyOutput {
+ public:
+  static constexpr const char* kClientName = "Quembrel";
+  static constexpr const char* kMidiPortName = "Quembrel";
+  // The audio port keeps the name the classic stream's port has, so connections made to one hold
+  // for the other.
+  static constexpr const char* kAudioPortName = "outport 0";
+  // The callback stream's period where the program chooses it, and how many it queues.
+  static constexpr unsigned kCallbackFrames = 128;
+  static constexpr unsigned kCallbackBufferCount = 2;
+  // The largest JACK period the converter is prepared for.
+  static constexpr int kMaxJackFrames = 8192;
+
+  enum class Backend { kNone, kJack, kPulse, kAlsa };
+
+  CLowLatencyOutput();
+  ~CLowLatencyOutput();
+  CLowLatencyOutput(const CLowLatencyOutput&) = delete;
+  CLowLatencyOutput& operator=(const CLowLatencyOutput&) = delete;
+
+  // Starts on the first backend that takes it, rendering through `render`; on JACK, MIDI arriving
+  // at the client's own port plays `midiTarget` (none when it is null). True when sound runs.
+  bool Start(BlockCallback render, CNoteTarget* midiTarget);
+  void Stop();
+
+  Backend GetBackend() const { return backend; }
+  bool IsRunning() const { return backend != Backend::kNone; }
+  // True when this output reads MIDI itself (on JACK), so the MIDI input needs no JACK port.
+  bool HasMidiPort() const { return backend == Backend::kJack; }
+  int GetDeviceRate() const { return converter.OutputRate(); }
+  int GetPeriodFrames() const { return periodFrames.load(std::memory_order_relaxed); }
+  // From rendering a frame to the device playing it, in device frames: the queued periods plus
+  // the rate converter's delay.
+  int GetLatencyFrames() const;
+
+ private:
+  bool StartJack();
+  bool StartCallbackStream(int api, Backend candidate);
+  void RenderPeriod(float* out, int frames, void* midiBuffer);
+  static int JackProcess(std::uint32_t frames, void* self);
+  static int JackBufferSize(std::uint32_t frames, void* self);
+  static int CallbackProcess(void* output, void* input, unsigned int frames, double streamTime,
+                             unsigned int status, void* self);
+
+  BlockCallback render;
+  Backend backend;
+  CRateConverter converter;
+  std::unique_ptr<std::int16_t[]> engineFrames;
+  std::unique_ptr<CMidiNoteHandler> notes;
+  _jack_client* jackClient;
+  _jack_port* audioPort;
+  _jack_port* midiPort;
+  std::unique_ptr<RtAudio> audio;
+  std::atomic<int> periodFrames;
+  int queuedPeriods;
+};
