@@ -1,5 +1,6 @@
 // A bounded, lock-free queue of small events from any number of producer threads to one consumer,
-// the audio thread. Producers never wait: Push fails when the queue is full. The consumer never
+// the audio thread. Producers never wait: Push fails when the queue is full, or, when asked to,
+// when it would leave fewer free slots than a reserve kept for other events. The consumer never
 // waits either: Pop fails when the next event has not been published yet. Events keep the order
 // in which producers claimed their slots, so one thread's calls are replayed in the order made.
 #pragma once
@@ -23,10 +24,12 @@ class CEventQueue {
       cells[i].item = T{};
     }
     tail.store(0, std::memory_order_relaxed);
-    head = 0;
+    head.store(0, std::memory_order_relaxed);
   }
 
-  bool Push(const T& item) {
+  // Also fails when it would leave fewer than `reserve` slots free. Positions are 32-bit and wrap:
+  // only their differences are compared.
+  bool Push(const T& item, std::uint32_t reserve = 0) {
     std::uint32_t pos = tail.load(std::memory_order_relaxed);
     Cell* cell;
     for (;;) {
@@ -34,6 +37,8 @@ class CEventQueue {
       const std::uint32_t sequence = cell->sequence.load(std::memory_order_acquire);
       const std::int32_t lag = static_cast<std::int32_t>(sequence - pos);
       if (lag == 0) {
+        const auto used = static_cast<std::int32_t>(pos - head.load(std::memory_order_acquire));
+        if (used >= static_cast<std::int32_t>(kCapacity - reserve)) return false;
         if (tail.compare_exchange_weak(pos, pos + 1, std::memory_order_relaxed)) break;
       } else if (lag < 0) {
         return false;
@@ -48,18 +53,21 @@ class CEventQueue {
 
   // Consumer thread only.
   bool Pop(T& item) {
-    Cell& cell = cells[head & (kCapacity - 1)];
+    const std::uint32_t at = head.load(std::memory_order_relaxed);
+    Cell& cell = cells[at & (kCapacity - 1)];
     const std::uint32_t sequence = cell.sequence.load(std::memory_order_acquire);
-    if (sequence != head + 1) return false;
+    if (sequence != at + 1) return false;
     item = cell.item;
-    cell.sequence.store(head + kCapacity, std::memory_order_release);
-    ++head;
+    cell.sequence.store(at + kCapacity, std::memory_order_release);
+    head.store(at + 1, std::memory_order_release);
     return true;
   }
 
   // Consumer thread only: whether every slot claimed so far has been popped. A failing Pop alone
   // does not say so: a producer may have claimed the next slot and not yet filled it.
-  bool IsDrained() const { return tail.load(std::memory_order_acquire) == head; }
+  bool IsDrained() const {
+    return tail.load(std::memory_order_acquire) == head.load(std::memory_order_relaxed);
+  }
 
  private:
   struct Cell {
@@ -69,5 +77,6 @@ class CEventQueue {
 
   Cell cells[kCapacity];
   alignas(64) std::atomic<std::uint32_t> tail;
-  alignas(64) std::uint32_t head;
+  // Written by the consumer only; producers read it to keep the reserve.
+  alignas(64) std::atomic<std::uint32_t> head;
 };

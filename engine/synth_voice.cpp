@@ -23,22 +23,10 @@ int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 }  // namespace
 
-CSynthVoice::CSynthVoice() {
-  for (auto& p : params) p.store(0, std::memory_order_relaxed);
-}
-
 void CSynthVoice::Init() {
-  events.Init();
-  latestFrequency.store(0.0f, std::memory_order_relaxed);
-  pendingNoteOns.store(0, std::memory_order_relaxed);
+  calls.Init(kVoiceParams, 440.0f);
   active.store(false, std::memory_order_relaxed);
-  overflowed.store(false, std::memory_order_relaxed);
-  lostGate.store(0, std::memory_order_relaxed);
-  lostNoteOns.store(0, std::memory_order_relaxed);
-  for (int i = 0; i < kParamCount; ++i) {
-    params[i].store(0, std::memory_order_relaxed);
-    applied[i] = 0;
-  }
+  for (int i = 0; i < kParamCount; ++i) applied[i] = 0;
   masterVolume = oscAPulse = cutoffLevel = envAmount = 0.0f;
   lfo1Targets = lfo2Targets = 0;
   lfo1Amount = lfo2Amount = 0.0f;
@@ -61,102 +49,28 @@ void CSynthVoice::Init() {
   controlCountdown = 0;
   lfo1Value = lfo2Value = 0.0f;
   baseFrequency = 0.0f;
-  ApplyFrequency(440.0f);
-  latestFrequency.store(440.0f, std::memory_order_relaxed);
-  for (int i = 0; i < kParamCount; ++i) {
-    params[i].store(kVoiceParams[i].defaultValue, std::memory_order_relaxed);
-    ApplyParam(i, kVoiceParams[i].defaultValue);
-  }
+  ApplyPitch(440.0f);
+  for (int i = 0; i < kParamCount; ++i) ApplyParam(i, kVoiceParams[i].defaultValue);
 }
 
 bool CSynthVoice::IsActive() {
   // A queued NoteOn counts: the caller sees the state its own calls have made.
-  if (pendingNoteOns.load(std::memory_order_acquire) > 0) return true;
-  return active.load(std::memory_order_acquire);
+  return calls.HasPendingStart() || active.load(std::memory_order_acquire);
 }
 
 int CSynthVoice::GetParamCount() { return kParamCount; }
 
-ParamValue CSynthVoice::GetParam(int index) {
-  if (index < 0 || index >= kParamCount) return 0;
-  return params[index].load(std::memory_order_relaxed);
-}
+ParamValue CSynthVoice::GetParam(int index) { return calls.GetParam(index); }
 
-void CSynthVoice::SetParam(int index, ParamValue value) {
-  if (index < 0 || index >= kParamCount) return;
-  params[index].store(value, std::memory_order_relaxed);
-  Post({kSetParamEvent, static_cast<std::uint8_t>(index), value, 0.0f});
-}
+void CSynthVoice::SetParam(int index, ParamValue value) { calls.SetParam(index, value); }
 
-void CSynthVoice::NoteOn() {
-  pendingNoteOns.fetch_add(1, std::memory_order_acq_rel);
-  Post({kNoteOnEvent, 0, 0, 0.0f});
-}
+void CSynthVoice::NoteOn() { calls.Start(); }
 
-void CSynthVoice::NoteOff() { Post({kNoteOffEvent, 0, 0, 0.0f}); }
+void CSynthVoice::NoteOff() { calls.Stop(); }
 
-void CSynthVoice::SetFrequency(float hz) {
-  latestFrequency.store(hz, std::memory_order_relaxed);
-  Post({kSetFrequencyEvent, 0, 0, hz});
-}
+void CSynthVoice::SetFrequency(float hz) { calls.SetPitch(hz); }
 
-void CSynthVoice::Post(const Event& event) {
-  if (events.Push(event)) return;
-  if (event.kind == kNoteOnEvent) {
-    lostGate.store(kNoteOnEvent, std::memory_order_relaxed);
-    lostNoteOns.fetch_add(1, std::memory_order_relaxed);
-  } else if (event.kind == kNoteOffEvent) {
-    lostGate.store(kNoteOffEvent, std::memory_order_relaxed);
-  }
-  overflowed.store(true, std::memory_order_release);
-}
-
-void CSynthVoice::ApplyPending() {
-  // Calls lost to a full queue are made up from the stored values, but only once every call
-  // queued before the loss has been replayed: replayed after the catch-up, they would undo it.
-  const bool lostCalls =
-      overflowed.load(std::memory_order_relaxed) && overflowed.exchange(false, std::memory_order_acquire);
-  // Bounded: a thread that keeps posting cannot hold the rendering thread here.
-  Event event;
-  for (std::uint32_t i = 0; i < kQueueCapacity && events.Pop(event); ++i) ApplyEvent(event);
-  if (!lostCalls) return;
-  if (events.IsDrained()) {
-    CatchUpAfterOverflow();
-  } else {
-    overflowed.store(true, std::memory_order_relaxed);
-  }
-}
-
-void CSynthVoice::ApplyEvent(const Event& event) {
-  switch (event.kind) {
-    case kSetParamEvent:
-      ApplyParam(event.index, event.value);
-      break;
-    case kNoteOnEvent:
-      ApplyNoteOn();
-      pendingNoteOns.fetch_sub(1, std::memory_order_release);
-      break;
-    case kNoteOffEvent:
-      ApplyNoteOff();
-      break;
-    case kSetFrequencyEvent:
-      ApplyFrequency(event.hz);
-      break;
-  }
-}
-
-// Calls lost to a full queue: every parameter and the pitch are applied from their latest stored
-// values, then the last lost note event, so the voice ends where the caller's calls left it.
-void CSynthVoice::CatchUpAfterOverflow() {
-  for (int i = 0; i < kParamCount; ++i) ApplyParam(i, params[i].load(std::memory_order_relaxed));
-  ApplyFrequency(latestFrequency.load(std::memory_order_relaxed));
-  const int gate = lostGate.exchange(0, std::memory_order_relaxed);
-  if (gate == kNoteOnEvent) ApplyNoteOn();
-  if (gate == kNoteOffEvent) ApplyNoteOff();
-  pendingNoteOns.fetch_sub(lostNoteOns.exchange(0, std::memory_order_relaxed), std::memory_order_release);
-}
-
-void CSynthVoice::ApplyNoteOn() {
+void CSynthVoice::ApplyStart() {
   ampEnv.GateOn();
   fltEnv.GateOn();
   lfo1.ResetPhase();
@@ -164,12 +78,12 @@ void CSynthVoice::ApplyNoteOn() {
   active.store(true, std::memory_order_release);
 }
 
-void CSynthVoice::ApplyNoteOff() {
+void CSynthVoice::ApplyStop() {
   ampEnv.GateOff();
   fltEnv.GateOff();
 }
 
-void CSynthVoice::ApplyFrequency(float hz) {
+void CSynthVoice::ApplyPitch(float hz) {
   baseFrequency = hz;
   UpdateFrequencies();
 }
@@ -370,7 +284,7 @@ void CSynthVoice::UpdateControls(int len) {
 }
 
 StereoFrame* CSynthVoice::Render(StereoFrame* frames, int count) {
-  ApplyPending();
+  calls.Replay(*this);
   if (ampEnv.GetStage() == CEnvelope::kIdle) {
     oscA.ResetPhase();
     oscB.ResetPhase();
@@ -381,7 +295,7 @@ StereoFrame* CSynthVoice::Render(StereoFrame* frames, int count) {
   StereoFrame* block = frames;
   int remaining = count;
   while (remaining > 0) {
-    if (block != frames) ApplyPending();
+    if (block != frames) calls.Replay(*this);
     if (controlCountdown == 0) controlCountdown = kControlBlock;
     const int len = controlCountdown < remaining ? controlCountdown : remaining;
     MixOscillators(block, len);

@@ -3,18 +3,18 @@
 //
 // Threads: SetParam, NoteOn, NoteOff, SetFrequency and LoadParams may be called from any thread
 // while another renders. They store what the caller can read back at once (GetParam, IsActive)
-// and queue the change; Render replays the queue in call order at its start and before every
-// control block, so a change sounds from the next control block on, and a host that makes its
-// calls and then renders on one thread hears exactly the immediate result of each call. Render
-// never waits: the queue is lock-free and nothing in it allocates. Only the rendering thread
-// touches the oscillators, envelopes and filter.
+// and queue the change (engine/call_queue.h); Render replays the queue in call order at its start
+// and before every control block, so a change sounds from the next control block on, and a host
+// that makes its calls and then renders on one thread hears exactly the immediate result of each
+// call. Render never waits: the queue is lock-free and nothing in it allocates. Only the rendering
+// thread touches the oscillators, envelopes and filter.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
+#include "engine/call_queue.h"
 #include "engine/envelope.h"
-#include "engine/event_queue.h"
 #include "engine/multi_filter.h"
 #include "engine/oscillator.h"
 #include "engine/power_cache.h"
@@ -26,8 +26,6 @@ class CSynthVoice : public CSoundModule {
   static constexpr int kParamCount = 37;
   // Frames per control block: envelopes, LFOs, cutoff and modulation are updated this often.
   static constexpr int kControlBlock = 8;
-
-  CSynthVoice();
 
   void Init() override;
   bool IsActive() override;
@@ -59,24 +57,15 @@ class CSynthVoice : public CSoundModule {
   int GetControlCountdown() const { return controlCountdown; }
 
  private:
-  enum EventKind : std::uint8_t { kSetParamEvent, kNoteOnEvent, kNoteOffEvent, kSetFrequencyEvent };
-  struct Event {
-    EventKind kind;
-    std::uint8_t index;
-    ParamValue value;
-    float hz;
-  };
   // Far more calls than a user or a preset load makes between two device blocks.
   static constexpr std::uint32_t kQueueCapacity = 4096;
+  using CallQueue = CCallQueue<kParamCount, kQueueCapacity>;
+  friend CallQueue;
 
-  void Post(const Event& event);
-  void ApplyPending();
-  void ApplyEvent(const Event& event);
-  void CatchUpAfterOverflow();
   void ApplyParam(int index, ParamValue value);
-  void ApplyFrequency(float hz);
-  void ApplyNoteOn();
-  void ApplyNoteOff();
+  void ApplyPitch(float hz);
+  void ApplyStart();
+  void ApplyStop();
   void UpdateOscBRatio();
   void UpdateFrequencies();
   void UpdateModulatedFrequency();
@@ -84,7 +73,7 @@ class CSynthVoice : public CSoundModule {
   void MixOscillators(StereoFrame* frames, int n);
   void UpdateControls(int len);
 
-  std::atomic<ParamValue> params[kParamCount];
+  CallQueue calls;
   float masterVolume = 0.0f;
   COscillator oscA;
   COscillator oscB;
@@ -118,15 +107,7 @@ class CSynthVoice : public CSoundModule {
   // The table entry each LFO value was read from: it picks the cache slot.
   std::uint32_t lfo1Entry = 0;
   std::uint32_t lfo2Entry = 0;
-
-  CEventQueue<Event, kQueueCapacity> events;
-  std::atomic<float> latestFrequency{0.0f};
-  std::atomic<int> pendingNoteOns{0};
   std::atomic<bool> active{false};
-  // A full queue loses the call; the rendering side then catches up from the stored values.
-  std::atomic<bool> overflowed{false};
-  std::atomic<int> lostGate{0};
-  std::atomic<int> lostNoteOns{0};
 };
 
 // Created by the synth panel's start-up (or a host such as the offline renderer); never deleted.

@@ -11,14 +11,8 @@ CRiffPlayer* g_riffPlayer = nullptr;
 
 static_assert(CRiffPlayer::kParamCount == kRiffParamCount);
 
-CRiffPlayer::CRiffPlayer() {
-  for (auto& p : params) p.store(0, std::memory_order_relaxed);
-}
-
 void CRiffPlayer::Init() {
-  events.Init();
-  overflowed.store(false, std::memory_order_relaxed);
-  lostStop.store(false, std::memory_order_relaxed);
+  calls.Init(kRiffParams, 0.0f);
   voice.store(nullptr, std::memory_order_relaxed);
   playing = false;
   samplesLeft = 0;
@@ -26,76 +20,23 @@ void CRiffPlayer::Init() {
   step = 0;
   markedStep = CStepTimeline::kNoStep;
   timeline.Init();
-  for (int i = 0; i < kParamCount; ++i) {
-    params[i].store(kRiffParams[i].defaultValue, std::memory_order_relaxed);
-    ApplyParam(i, kRiffParams[i].defaultValue);
-  }
-  playRequested.store(false, std::memory_order_relaxed);
+  for (int i = 0; i < kParamCount; ++i) ApplyParam(i, kRiffParams[i].defaultValue);
   ApplyStop();
 }
 
-bool CRiffPlayer::IsActive() { return playRequested.load(std::memory_order_relaxed); }
+bool CRiffPlayer::IsActive() { return calls.IsStarted(); }
 
 int CRiffPlayer::GetParamCount() { return kParamCount; }
 
-ParamValue CRiffPlayer::GetParam(int index) {
-  if (index < 0 || index >= kParamCount) return 0;
-  return params[index].load(std::memory_order_relaxed);
-}
+ParamValue CRiffPlayer::GetParam(int index) { return calls.GetParam(index); }
 
-void CRiffPlayer::SetParam(int index, ParamValue value) {
-  if (index < 0 || index >= kParamCount) return;
-  params[index].store(value, std::memory_order_relaxed);
-  Post({kSetParamEvent, static_cast<std::uint8_t>(index), value});
-}
+void CRiffPlayer::SetParam(int index, ParamValue value) { calls.SetParam(index, value); }
 
-void CRiffPlayer::Play() {
-  playRequested.store(true, std::memory_order_relaxed);
-  Post({kPlayEvent, 0, 0});
-}
+void CRiffPlayer::Play() { calls.Start(); }
 
-void CRiffPlayer::Stop() {
-  playRequested.store(false, std::memory_order_relaxed);
-  Post({kStopEvent, 0, 0});
-}
+void CRiffPlayer::Stop() { calls.Stop(); }
 
 void CRiffPlayer::Attach(CSynthVoice* target) { voice.store(target, std::memory_order_release); }
-
-void CRiffPlayer::Post(const Event& event) {
-  if (events.Push(event)) return;
-  if (event.kind == kStopEvent) lostStop.store(true, std::memory_order_relaxed);
-  overflowed.store(true, std::memory_order_release);
-}
-
-void CRiffPlayer::ApplyPending() {
-  // Calls lost to a full queue are made up from the stored values, but only once every call
-  // queued before the loss has been replayed: replayed after the catch-up, they would undo it.
-  const bool lostCalls =
-      overflowed.load(std::memory_order_relaxed) && overflowed.exchange(false, std::memory_order_acquire);
-  // Bounded: a thread that keeps posting cannot hold the rendering thread here.
-  Event event;
-  for (std::uint32_t i = 0; i < kQueueCapacity && events.Pop(event); ++i) {
-    switch (event.kind) {
-      case kSetParamEvent:
-        ApplyParam(event.index, event.value);
-        break;
-      case kPlayEvent:
-        playing = true;
-        break;
-      case kStopEvent:
-        ApplyStop();
-        break;
-    }
-  }
-  if (!lostCalls) return;
-  if (!events.IsDrained()) {
-    overflowed.store(true, std::memory_order_relaxed);
-    return;
-  }
-  for (int i = 0; i < kParamCount; ++i) ApplyParam(i, params[i].load(std::memory_order_relaxed));
-  if (lostStop.exchange(false, std::memory_order_relaxed)) ApplyStop();
-  playing = playRequested.load(std::memory_order_relaxed);
-}
 
 void CRiffPlayer::ApplyParam(int index, ParamValue value) {
   applied[index] = value;
@@ -106,6 +47,8 @@ void CRiffPlayer::ApplyParam(int index, ParamValue value) {
   samplesPerStep = static_cast<std::uint32_t>(kSampleRate * 60 / (bpm * 4));
   if (samplesLeft >= samplesPerStep) samplesLeft = 0;
 }
+
+void CRiffPlayer::ApplyStart() { playing = true; }
 
 void CRiffPlayer::ApplyStop() {
   playing = false;
@@ -131,13 +74,13 @@ void CRiffPlayer::TriggerStep(CSynthVoice* target, std::uint32_t offset) {
 }
 
 void CRiffPlayer::PlayStepNow(int at) {
-  ApplyPending();
+  calls.Replay(*this);
   step = (at % kRiffSteps + kRiffSteps) % kRiffSteps;
   TriggerStep(voice.load(std::memory_order_acquire), 0);
 }
 
 StereoFrame* CRiffPlayer::Render(StereoFrame* frames, int count) {
-  ApplyPending();
+  calls.Replay(*this);
   CSynthVoice* target = voice.load(std::memory_order_acquire);
   if (!playing) {
     if (markedStep != CStepTimeline::kNoStep) {

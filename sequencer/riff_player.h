@@ -2,17 +2,17 @@
 //
 // Threads: SetParam, Play, Stop and LoadParams may be called from any thread while another
 // renders. They store what the caller reads back at once (GetParam, IsActive) and queue the
-// change; Render replays the queue in call order before it plays anything, so a host that makes
-// its calls and then renders on one thread gets exactly the immediate result, and the step
-// counters are only ever touched by the rendering thread: it always sees a step length of at least
-// 1 and a step within 0 to 15. The voice's calls made from Render go through the voice's own queue
-// and take effect at the start of the voice Render that follows them.
+// change (engine/call_queue.h); Render replays the queue in call order before it plays anything,
+// so a host that makes its calls and then renders on one thread gets exactly the immediate result,
+// and the step counters are only ever touched by the rendering thread: it always sees a step
+// length of at least 1 and a step within 0 to 15. The voice's calls made from Render go through
+// the voice's own queue and take effect at the start of the voice Render that follows them.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
-#include "engine/event_queue.h"
+#include "engine/call_queue.h"
 #include "engine/sound_module.h"
 #include "sequencer/riff_params.h"
 #include "sequencer/step_timeline.h"
@@ -22,8 +22,6 @@ class CSynthVoice;
 class CRiffPlayer : public CSoundModule {
  public:
   static constexpr int kParamCount = 36;
-
-  CRiffPlayer();
 
   void Init() override;
   bool IsActive() override;
@@ -54,21 +52,16 @@ class CRiffPlayer : public CSoundModule {
   static float NoteFrequency(int note);
 
  private:
-  enum EventKind : std::uint8_t { kSetParamEvent, kPlayEvent, kStopEvent };
-  struct Event {
-    EventKind kind;
-    std::uint8_t index;
-    ParamValue value;
-  };
   static constexpr std::uint32_t kQueueCapacity = 1024;
+  using CallQueue = CCallQueue<kParamCount, kQueueCapacity>;
+  friend CallQueue;
 
-  void Post(const Event& event);
-  void ApplyPending();
   void ApplyParam(int index, ParamValue value);
+  void ApplyStart();
   void ApplyStop();
   void TriggerStep(CSynthVoice* target, std::uint32_t offset);
 
-  std::atomic<ParamValue> params[kParamCount];
+  CallQueue calls;
   bool playing = false;
   std::uint32_t samplesLeft = 0;
   std::uint32_t samplesPerStep = 1;
@@ -80,11 +73,6 @@ class CRiffPlayer : public CSoundModule {
 
   // The parameter values as the rendering side has applied them so far.
   ParamValue applied[kParamCount] = {};
-  CEventQueue<Event, kQueueCapacity> events;
-  std::atomic<bool> playRequested{false};
-  // A full queue loses the call; the rendering side then catches up from the stored values.
-  std::atomic<bool> overflowed{false};
-  std::atomic<bool> lostStop{false};
 };
 
 // Created by the synth panel's start-up (or a host such as the offline renderer); never deleted.

@@ -1,0 +1,201 @@
+// The hand-over of a sound module's calls from any thread to the one thread that renders it, shared
+// by the voice and the riff player. A module has indexed parameters, perhaps a pitch, and two note
+// events: start and stop (the voice's NoteOn and NoteOff, the riff player's Play and Stop). Each
+// call stores what the caller reads back at once and queues the change; the rendering thread
+// replays the queue in call order (Replay), handing each call to the module's ApplyParam,
+// ApplyPitch, ApplyStart or ApplyStop.
+//
+// Nothing waits and nothing allocates. Parameter and pitch calls can be made up from the stored
+// values, so they are the ones refused when the queue is nearly full: a quarter of it is kept for
+// starts and stops, which are never dropped and never overtaken. A refused value is made up before
+// the next start or stop queued after it, or once every call queued before it has been replayed,
+// whichever comes first; until then later values wait with it, so that none overtakes another
+// (those made while that start or stop waited in the queue are then in place as it is replayed,
+// not just after: nothing is rendered in between, only a start's envelope times are read then).
+// Only if starts and stops alone fill the kept quarter too, with nothing rendering meanwhile, do
+// later ones wait beside the queue, folded into their net effect (the last of them, preceded by the
+// other kind if it was among them), which is applied once everything queued before has been.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "engine/event_queue.h"
+#include "engine/param_info.h"
+#include "engine/sound_module.h"
+
+template <int kParamCount, std::uint32_t kCapacity>
+class CCallQueue {
+ public:
+  CCallQueue() { Init(nullptr, 0.0f); }
+  CCallQueue(const CCallQueue&) = delete;
+  CCallQueue& operator=(const CCallQueue&) = delete;
+
+  // Empties the queue and stores the table's defaults (zeros without a table) and the pitch. Only
+  // while no other thread uses it; the module applies the same values itself.
+  void Init(const ParamInfo* table, float hz) {
+    queue.Init();
+    for (int i = 0; i < kParamCount; ++i) {
+      params[i].store(table != nullptr ? table[i].defaultValue : 0, std::memory_order_relaxed);
+    }
+    pitch.store(hz, std::memory_order_relaxed);
+    pendingStarts.store(0, std::memory_order_relaxed);
+    started.store(false, std::memory_order_relaxed);
+    valuesLost.store(false, std::memory_order_relaxed);
+    folded.store(0, std::memory_order_relaxed);
+    skipQueuedValues = false;
+  }
+
+  ParamValue GetParam(int index) const {
+    if (index < 0 || index >= kParamCount) return 0;
+    return params[index].load(std::memory_order_relaxed);
+  }
+
+  void SetParam(int index, ParamValue value) {
+    if (index < 0 || index >= kParamCount) return;
+    params[index].store(value, std::memory_order_seq_cst);
+    PostValue({kParamCall, false, static_cast<std::uint8_t>(index), value, 0.0f});
+  }
+
+  void SetPitch(float hz) {
+    pitch.store(hz, std::memory_order_seq_cst);
+    PostValue({kPitchCall, false, 0, 0, hz});
+  }
+
+  void Start() {
+    pendingStarts.fetch_add(1, std::memory_order_acq_rel);
+    started.store(true, std::memory_order_relaxed);
+    PostGate(kStartCall);
+  }
+
+  void Stop() {
+    started.store(false, std::memory_order_relaxed);
+    PostGate(kStopCall);
+  }
+
+  // Whether a start has been called that the rendering thread has not replayed yet.
+  bool HasPendingStart() const { return pendingStarts.load(std::memory_order_acquire) > 0; }
+  // Whether the latest of Start and Stop was Start.
+  bool IsStarted() const { return started.load(std::memory_order_relaxed); }
+
+  // Rendering thread only: applies the calls made since the last replay, in the order made.
+  template <typename Module>
+  void Replay(Module& module) {
+    Call call;
+    // Bounded: a thread that keeps posting cannot hold the rendering thread here.
+    for (std::uint32_t i = 0; i < kCapacity && queue.Pop(call); ++i) {
+      switch (call.kind) {
+        case kParamCall:
+          if (!skipQueuedValues) module.ApplyParam(call.index, call.value);
+          break;
+        case kPitchCall:
+          if constexpr (requires { module.ApplyPitch(0.0f); }) {
+            if (!skipQueuedValues) module.ApplyPitch(call.hz);
+          }
+          break;
+        case kStartCall:
+          CatchUpBeforeGate(module, call);
+          module.ApplyStart();
+          pendingStarts.fetch_sub(1, std::memory_order_release);
+          break;
+        case kStopCall:
+          CatchUpBeforeGate(module, call);
+          module.ApplyStop();
+          break;
+      }
+    }
+    if (!valuesLost.load(std::memory_order_relaxed) && folded.load(std::memory_order_relaxed) == 0) return;
+    // Made up only once every call queued before has been replayed: replayed after the catch-up,
+    // they would undo it.
+    if (!queue.IsDrained()) return;
+    skipQueuedValues = false;
+    if (valuesLost.exchange(false, std::memory_order_seq_cst)) ApplyStoredValues(module);
+    ApplyFolded(module, folded.exchange(0, std::memory_order_acq_rel));
+  }
+
+ private:
+  enum CallKind : std::uint8_t { kParamCall, kPitchCall, kStartCall, kStopCall };
+  struct Call {
+    CallKind kind;
+    bool afterLostValues;
+    std::uint8_t index;
+    ParamValue value;
+    float hz;
+  };
+  static constexpr std::uint32_t kGateReserve = kCapacity / 4;
+  // The folded starts and stops in one word: which kinds were among them, which came last, and
+  // how many starts (above kFoldedStartsShift) for HasPendingStart.
+  static constexpr std::uint32_t kFoldedStart = 1;
+  static constexpr std::uint32_t kFoldedStop = 2;
+  static constexpr std::uint32_t kLastFoldedIsStart = 4;
+  static constexpr int kFoldedStartsShift = 8;
+
+  void PostValue(const Call& call) {
+    // The seq_cst store of the value before this load, and the rendering thread's seq_cst exchange
+    // before it reads the values, make sure that a value refused here is read by the catch-up.
+    if (!valuesLost.load(std::memory_order_seq_cst) && folded.load(std::memory_order_acquire) == 0 &&
+        queue.Push(call, kGateReserve)) {
+      return;
+    }
+    valuesLost.store(true, std::memory_order_seq_cst);
+  }
+
+  void PostGate(CallKind kind) {
+    // Once one is folded, later ones fold too, so that none overtakes it through the queue.
+    if (folded.load(std::memory_order_acquire) == 0) {
+      const Call call{kind, valuesLost.load(std::memory_order_seq_cst), 0, 0, 0.0f};
+      if (queue.Push(call)) return;
+    }
+    std::uint32_t word = folded.load(std::memory_order_relaxed);
+    std::uint32_t next;
+    do {
+      next = kind == kStartCall ? (word | kFoldedStart | kLastFoldedIsStart) + (1u << kFoldedStartsShift)
+                                : (word | kFoldedStop) & ~kLastFoldedIsStart;
+    } while (!folded.compare_exchange_weak(word, next, std::memory_order_acq_rel, std::memory_order_relaxed));
+  }
+
+  // Values refused before a start or stop are due before it. Every value call still in the queue
+  // then was made before the refusal that is being made up, so the stored values are newer:
+  // those calls are passed over until the queue drains, where everything stored is applied again.
+  template <typename Module>
+  void CatchUpBeforeGate(Module& module, const Call& call) {
+    if (!call.afterLostValues || !valuesLost.load(std::memory_order_seq_cst)) return;
+    ApplyStoredValues(module);
+    skipQueuedValues = true;
+  }
+
+  template <typename Module>
+  void ApplyStoredValues(Module& module) {
+    for (int i = 0; i < kParamCount; ++i) module.ApplyParam(i, params[i].load(std::memory_order_seq_cst));
+    if constexpr (requires { module.ApplyPitch(0.0f); }) {
+      module.ApplyPitch(pitch.load(std::memory_order_seq_cst));
+    }
+  }
+
+  // Nothing was rendered between the folded calls, so the last one decides, after the other kind
+  // if it came before: a stop still rewinds what a later start plays, a start still restarts what
+  // a later stop releases.
+  template <typename Module>
+  void ApplyFolded(Module& module, std::uint32_t word) {
+    if (word == 0) return;
+    if (word & kLastFoldedIsStart) {
+      if (word & kFoldedStop) module.ApplyStop();
+      module.ApplyStart();
+    } else {
+      if (word & kFoldedStart) module.ApplyStart();
+      module.ApplyStop();
+    }
+    pendingStarts.fetch_sub(static_cast<int>(word >> kFoldedStartsShift), std::memory_order_release);
+  }
+
+  std::atomic<ParamValue> params[kParamCount];
+  std::atomic<float> pitch{0.0f};
+  CEventQueue<Call, kCapacity> queue;
+  std::atomic<int> pendingStarts{0};
+  std::atomic<bool> started{false};
+  // Some value calls were refused: the stored values are to be applied.
+  std::atomic<bool> valuesLost{false};
+  std::atomic<std::uint32_t> folded{0};
+  // Rendering thread only: set by a catch-up before a start or stop, until the queue drains.
+  bool skipQueuedValues = false;
+};
