@@ -1,24 +1,19 @@
 // The parameter file shared by every module: a little-endian int16 count, then that many int16
 // values in index order. A load reads and checks the whole file before it changes anything, so a
-// damaged file leaves the module as it was; a save goes to a temporary file that replaces the
-// target only once it is complete, so a failed save leaves the old file intact.
+// damaged file leaves the module as it was; a save goes through COutputFile, so a failed save
+// leaves the old file intact.
 #include "engine/sound_module.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
-namespace {
+#include "engine/output_file.h"
 
-// Only regular files are parameter files: a directory fails to read, and a pipe or device would
-// block or be replaced.
-bool IsRegularOrAbsent(const std::filesystem::path& path) {
-  std::error_code error;
-  const auto status = std::filesystem::status(path, error);
-  return status.type() == std::filesystem::file_type::not_found || status.type() == std::filesystem::file_type::regular;
-}
+namespace {
 
 bool ReadInt16(std::FILE* file, ParamValue& value) {
   unsigned char bytes[2];
@@ -33,43 +28,53 @@ bool WriteInt16(std::FILE* file, ParamValue value) {
   return std::fwrite(bytes, 1, 2, file) == 2;
 }
 
-}  // namespace
-
-bool CSoundModule::SaveParams(const char* path) {
-  if (path == nullptr || *path == '\0' || !IsRegularOrAbsent(path)) return false;
-  // Through a link, the file it names is replaced, not the link.
-  std::error_code error;
-  std::string target = std::filesystem::weakly_canonical(path, error).string();
-  if (error || target.empty()) target = path;
-  const std::string temporary = target + ".part";
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (file == nullptr) return false;
-  const int count = GetParamCount();
-  bool written = WriteInt16(file, static_cast<ParamValue>(count));
-  for (int i = 0; i < count && written; ++i) written = WriteInt16(file, GetParam(i));
-  written = std::fflush(file) == 0 && written;
-  written = std::fclose(file) == 0 && written;
-  if (written && std::rename(temporary.c_str(), target.c_str()) == 0) return true;
-  std::remove(temporary.c_str());
+bool Refuse(std::string* error, const std::string& reason) {
+  if (error != nullptr) *error = reason;
   return false;
 }
 
-bool CSoundModule::LoadParams(const char* path) {
-  if (path == nullptr || *path == '\0' || !IsRegularOrAbsent(path)) return false;
+}  // namespace
+
+bool CSoundModule::SaveParams(const char* path, std::string* error) {
+  COutputFile out;
+  if (!out.Open(path, OutputTargets::kRegularFiles)) return Refuse(error, out.ErrorText());
+  const int count = GetParamCount();
+  bool written = WriteInt16(out.Stream(), static_cast<ParamValue>(count));
+  for (int i = 0; i < count && written; ++i) written = WriteInt16(out.Stream(), GetParam(i));
+  if (!written || !out.Commit() || !out.Close()) {
+    return Refuse(error, COutputFile::Describe(out.Error() != 0 ? out.Error() : errno));
+  }
+  return true;
+}
+
+bool CSoundModule::LoadParams(const char* path, std::string* error) {
+  if (path == nullptr || *path == '\0') return Refuse(error, COutputFile::Describe(ENOENT));
+  struct stat status {};
+  if (stat(path, &status) != 0) return Refuse(error, COutputFile::Describe(errno));
+  // Only regular files are parameter files: a directory fails to read, and a pipe or device would
+  // block.
+  if (S_ISDIR(status.st_mode)) return Refuse(error, COutputFile::Describe(EISDIR));
+  if (!S_ISREG(status.st_mode)) return Refuse(error, COutputFile::Describe(COutputFile::kNotRegularFile));
   std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return false;
+  if (file == nullptr) return Refuse(error, COutputFile::Describe(errno));
   ParamValue count = 0;
   bool complete = ReadInt16(file, count);
-  if (complete && count > GetParamCount()) complete = false;
+  std::string reason = complete ? "" : "it is too short to hold any values";
+  if (complete && count > GetParamCount()) {
+    complete = false;
+    reason = "it says it holds " + std::to_string(count) + " values, and this kind of file holds at most " +
+             std::to_string(GetParamCount());
+  }
   std::vector<ParamValue> values(complete && count > 0 ? count : 0);
   for (ParamValue& value : values) {
     if (!ReadInt16(file, value)) {
       complete = false;
+      reason = "it ends before its last value (the file is cut short)";
       break;
     }
   }
   std::fclose(file);
-  if (!complete) return false;
+  if (!complete) return Refuse(error, reason);
   for (int i = 0; i < static_cast<int>(values.size()); ++i) SetParam(i, values[i]);
   return true;
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "engine/stereo_frame.h"
 
@@ -26,6 +27,7 @@ class CSoundModule {
   virtual ParamValue GetParam(int index) = 0;
   virtual void SetParam(int index, ParamValue value) = 0;
 
-  bool SaveParams(const char* path);
-  bool LoadParams(const char* path);
+  // Both return false on failure, with the reason in plain words in `error` when one is given.
+  bool SaveParams(const char* path, std::string* error = nullptr);
+  bool LoadParams(const char* path, std::string* error = nullptr);
 };

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <bit>
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
@@ -57,7 +58,11 @@ void BuildHeader(unsigned char* header, std::uint32_t samples) {
 CWavRecorder::CWavRecorder()
     : recording(0),
       sampleCount(0),
+      output(nullptr),
       file(nullptr),
+      announcedSamples(-1),
+      headerSamples(0),
+      fileError(0),
       toFile(false),
       writeSequence(0),
       sampleLimit(kMaxSamples),
@@ -77,17 +82,52 @@ bool CWavRecorder::Start(const char* path) {
   if (IsRecording()) {
     Finish();
   }
-  file = path != nullptr ? std::fopen(path, "wb") : nullptr;
-  samplesStored = 0;
-  writeFailed = false;
-  if (file != nullptr) {
-    const unsigned char placeholder[kHeaderBytes] = {};
-    writeFailed = std::fwrite(placeholder, 1, sizeof placeholder, file) != sizeof placeholder;
+  fileError = 0;
+  if (!ownFile.Open(path, OutputTargets::kAnyWritable)) {
+    fileError = ownFile.Error();
+  } else if (OpenWithHeader(ownFile, -1) && !ownFile.Commit()) {
+    fileError = ownFile.Error();
+    file = nullptr;
+  }
+  if (file == nullptr) {
+    ownFile.Close();
   }
   sampleCount.store(0, std::memory_order_relaxed);
   toFile.store(file != nullptr, std::memory_order_relaxed);
   recording.store(1);
   return file != nullptr;
+}
+
+bool CWavRecorder::Start(COutputFile& borrowed, std::int32_t samples) {
+  if (IsRecording()) {
+    Finish();
+  }
+  fileError = 0;
+  OpenWithHeader(borrowed, samples);
+  sampleCount.store(0, std::memory_order_relaxed);
+  toFile.store(file != nullptr, std::memory_order_relaxed);
+  recording.store(1);
+  return file != nullptr;
+}
+
+// The header goes out at once, flushed, so that a file that cannot take even that is found out
+// before the recording starts.
+bool CWavRecorder::OpenWithHeader(COutputFile& target, std::int32_t samples) {
+  output = &target;
+  file = target.Stream();
+  announcedSamples = samples;
+  samplesStored = 0;
+  headerSamples = 0;
+  writeFailed = false;
+  unsigned char header[kHeaderBytes];
+  BuildHeader(header, static_cast<std::uint32_t>(samples > 0 ? samples : 0));
+  if (file == nullptr || std::fwrite(header, sizeof header, 1, file) != 1 || std::fflush(file) != 0) {
+    fileError = file == nullptr ? target.Error() : errno;
+    file = nullptr;
+    output = nullptr;
+    return false;
+  }
+  return true;
 }
 
 bool CWavRecorder::Finish() {
@@ -103,25 +143,58 @@ bool CWavRecorder::Finish() {
   if (file == nullptr) {
     return false;
   }
-  const bool complete = WriteHeaderAndClose();
+  const bool complete = FinishFile();
   return complete && samplesStored == sampleCount.load(std::memory_order_relaxed);
 }
 
 void CWavRecorder::Drain() {
   std::uint32_t read = ringRead.load(std::memory_order_relaxed);
   std::uint32_t available = ringWrite.load(std::memory_order_acquire) - read;
+  const std::int32_t storedBefore = samplesStored;
   while (available > 0) {
     const std::uint32_t at = read & kRingMask;
     const std::uint32_t chunk = available < kRingSamples - at ? available : kRingSamples - at;
     if (file != nullptr && !writeFailed) {
       const std::size_t stored = std::fwrite(ring + at, sizeof ring[0], chunk, file);
       samplesStored += static_cast<std::int32_t>(stored);
-      writeFailed = stored != chunk;
+      if (stored != chunk) {
+        WriteFailed(errno);
+      }
     }
     read += chunk;
     available -= chunk;
   }
   ringRead.store(read, std::memory_order_release);
+  if (file == nullptr || writeFailed || samplesStored == storedBefore) {
+    return;
+  }
+  // Flushed each time, so that a full disk shows at once and the header below counts only what
+  // the file really holds.
+  if (std::fflush(file) != 0) {
+    WriteFailed(errno);
+  } else if (announcedSamples < 0 && output->IsSeekable() &&
+             samplesStored - headerSamples >= kHeaderIntervalSamples && WriteHeaderAt(samplesStored)) {
+    // Past a power cut too, not only past the end of the process.
+    fdatasync(fileno(file));
+  }
+}
+
+void CWavRecorder::WriteFailed(int cause) {
+  if (!writeFailed && fileError == 0) {
+    fileError = cause != 0 ? cause : EIO;
+  }
+  writeFailed = true;
+}
+
+bool CWavRecorder::WriteHeaderAt(std::int32_t samples) {
+  unsigned char header[kHeaderBytes];
+  BuildHeader(header, static_cast<std::uint32_t>(samples));
+  if (pwrite(fileno(file), header, sizeof header, 0) != static_cast<ssize_t>(sizeof header)) {
+    WriteFailed(errno);
+    return false;
+  }
+  headerSamples = samples;
+  return true;
 }
 
 void CWavRecorder::Write(const std::int16_t* samples, std::int32_t count) {
@@ -164,33 +237,38 @@ void CWavRecorder::Push(const std::int16_t* samples, std::uint32_t count) {
   ringWrite.store(write + n, std::memory_order_release);
 }
 
-bool CWavRecorder::WriteHeaderAndClose() {
+bool CWavRecorder::FinishFile() {
   bool complete = std::fflush(file) == 0 && !writeFailed;
-  // Trust the file, not the count: after a failed or short write the header must describe only
-  // the whole samples that are really there, and nothing may follow them.
-  const int fd = fileno(file);
-  struct stat status {};
-  if (fstat(fd, &status) == 0) {
-    const long long heldBytes = static_cast<long long>(status.st_size) - kHeaderBytes;
-    if (heldBytes < 2LL * samplesStored) {
-      samplesStored = heldBytes > 0 ? static_cast<std::int32_t>(heldBytes / 2) : 0;
+  if (output->IsSeekable()) {
+    // Trust the file, not the count: after a failed or short write the header must describe only
+    // the whole samples that are really there, and nothing may follow them.
+    const int fd = fileno(file);
+    struct stat status {};
+    if (fstat(fd, &status) == 0) {
+      const long long heldBytes = static_cast<long long>(status.st_size) - kHeaderBytes;
+      if (heldBytes < 2LL * samplesStored) {
+        samplesStored = heldBytes > 0 ? static_cast<std::int32_t>(heldBytes / 2) : 0;
+        complete = false;
+      }
+      const long long wanted = kHeaderBytes + 2LL * samplesStored;
+      if (status.st_size != wanted && ftruncate(fd, wanted) != 0) {
+        complete = false;
+      }
+    } else {
       complete = false;
     }
-    const long long wanted = kHeaderBytes + 2LL * samplesStored;
-    if (status.st_size != wanted && ftruncate(fd, wanted) != 0) {
+    if (!WriteHeaderAt(samplesStored)) {
       complete = false;
     }
-  } else {
+  }
+  // A pipe or device keeps the header it started with, right only if it was announced.
+  if (announcedSamples >= 0 ? samplesStored != announcedSamples : !output->IsSeekable()) {
     complete = false;
   }
-  unsigned char header[kHeaderBytes];
-  BuildHeader(header, static_cast<std::uint32_t>(samplesStored));
-  if (std::fseek(file, 0, SEEK_SET) != 0 || std::fwrite(header, sizeof header, 1, file) != 1) {
-    complete = false;
-  }
-  if (std::fclose(file) != 0) {
+  if (output == &ownFile && !ownFile.Close()) {
     complete = false;
   }
   file = nullptr;
+  output = nullptr;
   return complete;
 }

@@ -1,5 +1,5 @@
 // Tests of the WAV recorder: sizes and byte layout read back with libsndfile and byte by byte, the
-// idle and failed-open states, a Start during a recording, the size limit, failed writes, a full
+// header while recording, the idle and failed-open states, a Start during a recording, the size limit, failed writes, a full
 // ring, and a Finish while another thread writes.
 #include "output/wav_recorder.h"
 
@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -100,19 +101,32 @@ TEST_F(WavRecorderTest, StartThenFinishGivesAnEmptyValidFile) {
   EXPECT_TRUE(IsCompleteWav(wav));
 }
 
-TEST_F(WavRecorderTest, PlaceholderHeaderIsZeroUntilFinish) {
-  const std::string path = PathOf("placeholder.wav");
-  recorder->Start(path.c_str());
-  const std::vector<std::int16_t> samples = Ramp(100, 7);
-  recorder->Write(samples.data(), 100);
-  recorder->Drain();
-  ASSERT_EQ(std::fflush(nullptr), 0);
-  std::vector<unsigned char> bytes = ReadFileBytes(path);
-  ASSERT_GE(bytes.size(), 44u);
-  EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 44),
-            std::vector<unsigned char>(44, 0));
-  recorder->Finish();
-  EXPECT_EQ(ReadWavFile(path).samples, samples);
+// While recording, the header counts what the file holds, a little behind but never more than
+// half a second, so a file left by a killed process is valid; the finished header counts all.
+TEST_F(WavRecorderTest, HeaderFollowsTheFileWhileRecording) {
+  const std::string path = PathOf("growing.wav");
+  ASSERT_TRUE(recorder->Start(path.c_str()));
+  const std::vector<std::int16_t> samples = Ramp(30000, 7);
+  const struct {
+    int count;
+    std::uint32_t headerSamples;
+  } steps[] = {{0, 0}, {100, 0}, {CWavRecorder::kHeaderIntervalSamples, 22150}, {29900 - 22150, 22150}};
+  int written = 0;
+  for (const auto& step : steps) {
+    recorder->Write(samples.data() + written, step.count);
+    written += step.count;
+    recorder->Drain();
+    const WavFileContents wav = ReadWavFile(path);
+    EXPECT_EQ(wav.bytes.size(), 44u + 2u * written);
+    EXPECT_EQ(wav.dataSize, 2 * step.headerSamples) << written;
+    EXPECT_EQ(wav.riffSize, 2 * step.headerSamples + 36) << written;
+    EXPECT_EQ(wav.samples, std::vector<std::int16_t>(samples.begin(), samples.begin() + step.headerSamples));
+  }
+  recorder->Write(samples.data() + written, 100);
+  EXPECT_TRUE(recorder->Finish());
+  const WavFileContents wav = ReadWavFile(path);
+  EXPECT_TRUE(IsCompleteWav(wav));
+  EXPECT_EQ(wav.samples, samples);
 }
 
 TEST_F(WavRecorderTest, WritesWhileIdleOrInvalidAreIgnored) {
@@ -265,11 +279,12 @@ TEST_F(WavRecorderTest, FailedWriteLeavesAHeaderThatMatchesTheData) {
   EXPECT_EQ(wav.samples, Ramp(1000, 0));
 }
 
-TEST_F(WavRecorderTest, UnwritableDeviceIsReportedByFinish) {
+TEST_F(WavRecorderTest, UnwritableDeviceIsReportedByStart) {
   if (!fs::exists("/dev/full")) {
     GTEST_SKIP() << "no /dev/full";
   }
-  EXPECT_TRUE(recorder->Start("/dev/full"));
+  EXPECT_FALSE(recorder->Start("/dev/full"));
+  EXPECT_EQ(recorder->GetFileError(), ENOSPC);
   const std::vector<std::int16_t> samples = Ramp(8192, 0);
   recorder->Write(samples.data(), 8192);
   recorder->Drain();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,14 +57,21 @@ class RenderToolTest : public ::testing::Test {
 
   std::string PathOf(const std::string& name) const { return (dir / "work" / name).string(); }
 
-  ToolRun Run(const std::vector<std::string>& args) const {
-    std::vector<std::string> all = {QUEMBREL_RENDER_BIN};
+  // The tool's command line as posix_spawn takes it; `all` holds the strings.
+  static std::vector<char*> CommandLine(const std::vector<std::string>& args, std::vector<std::string>& all) {
+    all = {QUEMBREL_RENDER_BIN};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : all) {
       argv.push_back(arg.data());
     }
     argv.push_back(nullptr);
+    return argv;
+  }
+
+  ToolRun Run(const std::vector<std::string>& args) const {
+    std::vector<std::string> all;
+    std::vector<char*> argv = CommandLine(args, all);
     const std::string outPath = (dir / "stdout").string();
     const std::string errPath = (dir / "stderr").string();
     posix_spawn_file_actions_t actions;
@@ -81,6 +89,46 @@ class RenderToolTest : public ::testing::Test {
     run.out = ReadText(outPath);
     run.err = ReadText(errPath);
     return run;
+  }
+
+  // Runs the tool and reads what it writes while it runs: its standard output through a pipe when
+  // `fifo` is empty, else the FIFO, opened for reading as a player would.
+  std::vector<unsigned char> RunReading(const std::vector<std::string>& args, const std::string& fifo,
+                                        int& exitCode) const {
+    std::vector<std::string> all;
+    std::vector<char*> argv = CommandLine(args, all);
+    int ends[2] = {-1, -1};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (fifo.empty()) {
+      EXPECT_EQ(pipe(ends), 0);
+      posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
+      posix_spawn_file_actions_addclose(&actions, ends[0]);
+    }
+    const std::string errPath = (dir / "stderr").string();
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    exitCode = -1;
+    std::vector<unsigned char> bytes;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+      int from = ends[0];
+      if (fifo.empty()) {
+        close(ends[1]);
+      } else {
+        from = open(fifo.c_str(), O_RDONLY);
+      }
+      unsigned char buffer[4096];
+      ssize_t got = 0;
+      while (from >= 0 && (got = read(from, buffer, sizeof buffer)) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + got);
+      }
+      close(from);
+      int status = 0;
+      waitpid(pid, &status, 0);
+      exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return bytes;
   }
 
   // Writes a parameter file holding count values (count may differ from the values given).
@@ -243,6 +291,60 @@ TEST_F(RenderToolTest, BadInputGivesOneMessageAndLeavesNoOutput) {
     EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"riff.riff", "too-long.kv7", "voice.kv7"}))
         << label;
   }
+}
+
+// Where -o leads: a link is followed and stays, an existing file keeps its permissions, a name of
+// the longest valid length works, and a device, a FIFO and standard output are written through
+// with the same bytes a file gets; no temporary file is left anywhere.
+TEST_F(RenderToolTest, OutputGoesWhereTheNameLeads) {
+  const std::vector<std::string> options = {"--frames", "5000"};
+  auto withOutput = [&options](const std::string& output) {
+    std::vector<std::string> args = {"-o", output};
+    args.insert(args.end(), options.begin(), options.end());
+    return args;
+  };
+  ASSERT_EQ(Run(withOutput(PathOf("reference.wav"))).exitCode, 0);
+  const std::vector<unsigned char> reference = ReadFileBytes(PathOf("reference.wav"));
+  ASSERT_TRUE(IsCompleteWav(ReadWavFile(PathOf("reference.wav"))));
+
+  fs::create_directories(dir / "takes");
+  fs::create_symlink("../takes/take.wav", PathOf("link.wav"));
+  { std::ofstream(PathOf("private.wav")) << "an older take"; }
+  fs::permissions(PathOf("private.wav"), fs::perms::owner_read | fs::perms::owner_write);
+  const std::string longName = std::string(251, 'n') + ".wav";
+  const struct {
+    std::string output;
+    fs::path landsIn;
+  } files[] = {
+      {PathOf("link.wav"), dir / "takes" / "take.wav"},
+      {PathOf("private.wav"), PathOf("private.wav")},
+      {PathOf(longName), PathOf(longName)},
+  };
+  for (const auto& c : files) {
+    const ToolRun run = Run(withOutput(c.output));
+    EXPECT_EQ(run.exitCode, 0) << c.output.substr(0, 80) << ": " << run.err;
+    EXPECT_EQ(ReadFileBytes(c.landsIn.string()), reference) << c.output.substr(0, 80);
+  }
+  EXPECT_TRUE(fs::is_symlink(PathOf("link.wav")));
+  EXPECT_EQ(fs::status(PathOf("private.wav")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+
+  const ToolRun toNull = Run(withOutput("/dev/null"));
+  EXPECT_EQ(toNull.exitCode, 0) << toNull.err;
+  struct stat null {};
+  ASSERT_EQ(stat("/dev/null", &null), 0);
+  EXPECT_TRUE(S_ISCHR(null.st_mode));
+
+  ASSERT_EQ(mkfifo(PathOf("player").c_str(), 0600), 0);
+  for (const std::string& output : {PathOf("player"), std::string("-")}) {
+    int exitCode = -1;
+    const std::vector<unsigned char> streamed = RunReading(withOutput(output), output == "-" ? "" : output, exitCode);
+    EXPECT_EQ(exitCode, 0) << output;
+    EXPECT_EQ(streamed, reference) << output;
+  }
+  EXPECT_TRUE(fs::is_fifo(PathOf("player")));
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"link.wav", longName, "player", "private.wav", "reference.wav"}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "takes"), fs::directory_iterator()), 1);
 }
 
 TEST_F(RenderToolTest, HelpAndParameterListing) {

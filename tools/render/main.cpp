@@ -1,11 +1,10 @@
 // quembrel-render: renders the voice, played by the riff player, to a WAV file without a sound
 // device. It sets the modules up exactly as the synth panel's start-up does, loads a preset and a
 // riff the way the panels do, and then calls the same block renderer the audio thread calls, so the
-// file holds the very samples the program would play. Unlike the windowed program it reports every
-// failure, and it writes to a temporary file beside the target that is renamed only on success.
-#include <sys/stat.h>
-#include <unistd.h>
-
+// file holds the very samples the program would play. It reports every failure. A regular file is
+// written to a temporary file beside it that takes its name only on success; a device, a FIFO or
+// standard output ("-o -") is written through, with the header's sizes known before the first
+// sample, so the output can be piped into a player.
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -16,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/output_file.h"
 #include "engine/synth_voice.h"
 #include "engine/voice_params.h"
 #include "output/block_renderer.h"
@@ -90,42 +90,19 @@ void PrintParams() {
   }
 }
 
-// Creates an empty temporary file beside target, with the permissions a new file would get.
-bool CreateTemporary(const std::string& target, std::string& temporary, std::string& error) {
-  namespace fs = std::filesystem;
-  const fs::path path(target);
-  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-  std::string pattern = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int fd = mkstemp(name.data());
-  if (fd < 0) {
-    error = "cannot write " + Quoted(target) + ": " + std::strerror(errno);
-    return false;
-  }
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  close(fd);
-  temporary = name.data();
-  return true;
-}
-
 int Render(const RenderOptions& options) {
-  struct stat status {};
-  if (stat(options.output.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
-    return Fail("cannot write " + Quoted(options.output) + ": it is a directory");
+  const bool toStandardOutput = options.output == "-";
+  const std::string name = toStandardOutput ? "standard output" : Quoted(options.output);
+  COutputFile output;
+  const bool opened = toStandardOutput ? output.OpenStandardOutput()
+                                       : output.Open(options.output.c_str(), OutputTargets::kAnyWritable);
+  if (!opened) {
+    return Fail("cannot write " + name + ": " + output.ErrorText());
   }
-  std::string temporary;
-  std::string error;
-  if (!CreateTemporary(options.output, temporary, error)) {
-    return Fail(error);
-  }
-  if (!g_wavRecorder.Start(temporary.c_str())) {
-    const int cause = errno;
+  if (!g_wavRecorder.Start(output, static_cast<std::int32_t>(options.frames))) {
+    const int cause = g_wavRecorder.GetFileError();
     g_wavRecorder.Finish();
-    std::remove(temporary.c_str());
-    return Fail("cannot write " + Quoted(options.output) + ": " + std::strerror(cause));
+    return Fail("cannot write " + name + ": " + COutputFile::Describe(cause));
   }
 
   std::signal(SIGINT, OnSignal);
@@ -134,7 +111,7 @@ int Render(const RenderOptions& options) {
   std::vector<std::int16_t> block(static_cast<std::size_t>(options.blockFrames));
   CProgressBar progress(options.frames);
   std::int64_t done = 0;
-  while (done < options.frames && !g_interrupted.load()) {
+  while (done < options.frames && !g_interrupted.load() && !g_wavRecorder.HasWriteFailed()) {
     const std::int64_t left = options.frames - done;
     const int n = left < options.blockFrames ? static_cast<int>(left) : options.blockFrames;
     RenderBlock(block.data(), n * 2);
@@ -146,18 +123,13 @@ int Render(const RenderOptions& options) {
   progress.End(done);
 
   if (g_interrupted.load()) {
-    std::remove(temporary.c_str());
-    std::fprintf(stderr, "quembrel-render: interrupted; %s not written\n", Quoted(options.output).c_str());
+    output.Close();
+    std::fprintf(stderr, "quembrel-render: interrupted; %s not written\n", name.c_str());
     return kExitInterrupted;
   }
-  if (!complete) {
-    std::remove(temporary.c_str());
-    return Fail("writing " + Quoted(options.output) + " failed (is the disk full?)");
-  }
-  if (std::rename(temporary.c_str(), options.output.c_str()) != 0) {
-    const int cause = errno;
-    std::remove(temporary.c_str());
-    return Fail("cannot write " + Quoted(options.output) + ": " + std::strerror(cause));
+  if (!complete || !output.Commit() || !output.Close()) {
+    const int cause = g_wavRecorder.GetFileError() != 0 ? g_wavRecorder.GetFileError() : output.Error();
+    return Fail("writing " + name + " failed: " + COutputFile::Describe(cause));
   }
   return EXIT_SUCCESS;
 }

@@ -16,7 +16,7 @@ const char* const kRenderUsage =
     "Renders the synthesizer's voice, played by its riff player, to a 16-bit mono 44100 Hz WAV file\n"
     "through the same chain as the program: riff player, voice, distortion, delay, recorder.\n"
     "\n"
-    "  -o, --output FILE   the WAV file to write (required)\n"
+    "  -o, --output FILE   the WAV file to write (required); - writes to standard output\n"
     "      --preset FILE   load a preset (*.kv7), or the bank's sound of that name, into the\n"
     "                      voice and its effects\n"
     "      --riff FILE     load a riff (*.riff), or the bank's riff of that name, into the riff\n"
