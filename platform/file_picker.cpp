@@ -97,6 +97,18 @@ int CFilePicker::DoModal() {
   return kIdOk;
 }
 
+bool CFilePicker::Ask(bool open, const char* defaultExtension, const char* filter, std::string& path,
+                      const std::string& firstFolder, CWindow* owner) {
+  const std::string proposed = path.empty() && !firstFolder.empty() ? firstFolder + "/" : path;
+  CFilePicker picker(open, defaultExtension, proposed,
+                     kFileHideReadOnly | kFileOverwritePrompt | kFilePathMustExist, filter, owner);
+  if (picker.DoModal() != kIdOk || picker.GetPathName().empty()) {
+    return false;
+  }
+  path = picker.GetPathName();
+  return true;
+}
+
 bool CFilePicker::RunDialog(const FilePickerRequest& request, std::string& path) {
   QFileDialog dialog(g_filePickerOwner, request.open ? QObject::tr("Open") : QObject::tr("Save As"));
   dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);

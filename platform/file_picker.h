@@ -34,6 +34,12 @@ class CFilePicker {
 
   // kIdOk with the chosen path, or kIdCancel leaving the path empty.
   int DoModal();
+  // The panels' one way to ask for a file: an open or save dialog that proposes `path` (the last
+  // file chosen for the same purpose), or opens on `firstFolder` while `path` is empty; it asks
+  // before replacing a file and wants an existing folder. When the user confirms a path, sets
+  // `path` to it and returns true.
+  static bool Ask(bool open, const char* defaultExtension, const char* filter, std::string& path,
+                  const std::string& firstFolder = "", CWindow* owner = nullptr);
   // The chosen path as the file system spells it, ready for the standard file functions.
   const std::string& GetPathName() const { return path; }
 

@@ -25,6 +25,8 @@ if(QUEMBREL_BUILD_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/icon.cpp
     ${CMAKE_CURRENT_LIST_DIR}/icon.h
     ${CMAKE_CURRENT_LIST_DIR}/message.h
+    ${CMAKE_CURRENT_LIST_DIR}/message_box.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/message_box.h
     ${CMAKE_CURRENT_LIST_DIR}/owner_draw_button.cpp
     ${CMAKE_CURRENT_LIST_DIR}/owner_draw_button.h
     ${CMAKE_CURRENT_LIST_DIR}/popup_menu.cpp

@@ -7,6 +7,7 @@ add_library(quembrel_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/bank_menu.h
   ${CMAKE_CURRENT_LIST_DIR}/computer_keyboard.cpp
   ${CMAKE_CURRENT_LIST_DIR}/computer_keyboard.h
+  ${CMAKE_CURRENT_LIST_DIR}/file_failure_text.h
   ${CMAKE_CURRENT_LIST_DIR}/knob_param.h
   ${CMAKE_CURRENT_LIST_DIR}/resources.h
   ${CMAKE_CURRENT_LIST_DIR}/riff_panel.cpp

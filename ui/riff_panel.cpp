@@ -4,12 +4,15 @@
 
 #include <chrono>
 
+#include "engine/output_file.h"
 #include "engine/sample_rate.h"
 #include "output/audio_stream.h"
 #include "output/wav_recorder.h"
 #include "platform/file_picker.h"
+#include "platform/message_box.h"
 #include "sequencer/riff_params.h"
 #include "sequencer/riff_player.h"
+#include "ui/file_failure_text.h"
 
 const KnobParam g_riffKnobTable[] = {
     {1053, kStepNote0 + 0},  {1054, kStepNote0 + 1},  {1055, kStepNote0 + 2},
@@ -26,8 +29,6 @@ std::string g_lastWavPath;
 CRiffPanel* g_riffPanel = nullptr;
 
 namespace {
-
-constexpr unsigned kFileDialogFlags = kFileHideReadOnly | kFileOverwritePrompt | kFilePathMustExist;
 
 constexpr int kKnobStyle = kStyleTabStop;
 constexpr int kGateStyle = kStyleTabStop;
@@ -234,37 +235,52 @@ void CRiffPanel::OnStepLightTimer() {
 
 void CRiffPanel::OnLoadRiff() {
   // Until the user has chosen a path, the dialog opens on the factory bank.
-  const std::string bankFolder = CBankCatalog::Installed().FolderOf(BankKind::kRiff);
-  const std::string start = g_lastRiffPath.empty() && !bankFolder.empty() ? bankFolder + "/" : g_lastRiffPath;
-  CFilePicker picker(true, nullptr, start, kFileDialogFlags, "Marrick Riff KV7|*.riff|All|*.*");
-  if (picker.DoModal() != kIdOk || picker.GetPathName().empty()) {
-    return;
+  if (CFilePicker::Ask(true, nullptr, "Marrick Riff KV7|*.riff|All|*.*", g_lastRiffPath,
+                       CBankCatalog::Installed().FolderOf(BankKind::kRiff))) {
+    LoadRiffFile(g_lastRiffPath);
   }
-  g_lastRiffPath = picker.GetPathName();
-  LoadRiffFile(g_lastRiffPath);
 }
 
 void CRiffPanel::LoadRiffFile(const std::string& path) {
-  g_riffPlayer->LoadParams(path.c_str());
+  std::string reason;
+  if (!g_riffPlayer->LoadParams(path.c_str(), &reason)) {
+    CMessageBox::ShowError(this, FileFailureText("load the riff", path, reason) + " Nothing was changed.");
+    return;
+  }
   RefreshControls();
 }
 
 void CRiffPanel::OnSaveRiff() {
-  CFilePicker picker(false, "riff", g_lastRiffPath, kFileDialogFlags, "Marrick Riff KV7|*.riff");
-  if (picker.DoModal() != kIdOk || picker.GetPathName().empty()) {
-    return;
+  std::string reason;
+  if (CFilePicker::Ask(false, "riff", "Marrick Riff KV7|*.riff", g_lastRiffPath) &&
+      !g_riffPlayer->SaveParams(g_lastRiffPath.c_str(), &reason)) {
+    CMessageBox::ShowError(this, FileFailureText("save the riff", g_lastRiffPath, reason) + kEarlierFileKept);
   }
-  g_lastRiffPath = picker.GetPathName();
-  g_riffPlayer->SaveParams(g_lastRiffPath.c_str());
 }
 
-void CRiffPanel::OnStopRecord() { g_wavRecorder.Finish(); }
+void CRiffPanel::OnStopRecord() {
+  if (g_wavRecorder.IsRecording() && !g_wavRecorder.Finish() && g_wavRecorder.GetFileError() != 0) {
+    CMessageBox::ShowError(this, FileFailureText("finish the recording", g_lastWavPath,
+                                                 COutputFile::Describe(g_wavRecorder.GetFileError())) +
+                                     " The file keeps what was recorded until then.");
+  }
+}
 
 void CRiffPanel::OnRecord() {
-  CFilePicker picker(false, "wav", g_lastWavPath, kFileDialogFlags, "WAV file|*.wav");
-  if (picker.DoModal() != kIdOk || picker.GetPathName().empty()) {
+  if (!CFilePicker::Ask(false, "wav", "WAV file|*.wav", g_lastWavPath)) {
     return;
   }
-  g_lastWavPath = picker.GetPathName();
-  g_wavRecorder.Start(g_lastWavPath.c_str());
+  if (!g_wavRecorder.Start(g_lastWavPath.c_str())) {
+    const int cause = g_wavRecorder.GetFileError();
+    g_wavRecorder.Finish();
+    CMessageBox::ShowError(this, FileFailureText("record to", g_lastWavPath, COutputFile::Describe(cause)) +
+                                     kEarlierFileKept);
+  }
+}
+
+void CRiffPanel::OnRecordingFailed() {
+  const int cause = g_wavRecorder.GetFileError();
+  g_wavRecorder.Finish();
+  CMessageBox::ShowError(this, "The recording \"" + g_lastWavPath + "\" stopped: " + COutputFile::Describe(cause) +
+                                   ". The file keeps what was recorded until then.");
 }

@@ -50,6 +50,9 @@ class CRiffPanel : public CDialog {
   static void OnRiffKnob(int controlId, int value);
   // Commands of the right-click menu: a bank riff for the Riffs entries, nothing else.
   void OnMenuCommand(int id);
+  // The recording could no longer write its file (a full disk): it is finished with what the
+  // file holds and the user told.
+  void OnRecordingFailed();
 
   const CPopupMenu& GetContextMenu() const { return contextMenu; }
 

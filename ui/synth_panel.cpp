@@ -11,10 +11,12 @@
 #include "output/post_process_params.h"
 #include "output/wav_recorder.h"
 #include "platform/file_picker.h"
+#include "platform/message_box.h"
 #include "platform/midi_input.h"
 #include "sequencer/riff_player.h"
 #include "sequencer/voice_note_target.h"
 #include "ui/about_box.h"
+#include "ui/file_failure_text.h"
 #include "ui/resources.h"
 #include "ui/riff_panel.h"
 
@@ -42,8 +44,6 @@ static_assert(std::size(g_synthKnobTable) == CSynthPanel::kKnobCount + 1, "one r
 std::string g_lastPresetPath;
 
 namespace {
-
-constexpr unsigned kFileDialogFlags = kFileHideReadOnly | kFileOverwritePrompt | kFilePathMustExist;
 
 // The MIDI input plays the voice through this target from its own threads until it is closed, at
 // the latest at exit, so the target is replaced only while the input is closed and never freed.
@@ -172,7 +172,14 @@ const DialogTemplate kSynthTemplate = {
     static_cast<int>(sizeof(kSynthControls) / sizeof(kSynthControls[0])),
 };
 
-void DrainRecorder() { g_wavRecorder.Drain(); }
+// A recording that can no longer write (a full disk) is finished at once, with what the file
+// holds, and the user told.
+void DrainRecorder() {
+  g_wavRecorder.Drain();
+  if (g_wavRecorder.HasWriteFailed() && g_wavRecorder.IsRecording() && g_riffPanel != nullptr) {
+    g_riffPanel->OnRecordingFailed();
+  }
+}
 
 OutputMode g_startOutputMode = OutputMode::kClassic;
 
@@ -375,27 +382,26 @@ void CSynthPanel::OnNoteOff() {
 
 void CSynthPanel::OnLoadPreset() {
   // Until the user has chosen a path, the dialog opens on the factory bank.
-  const std::string bankFolder = CBankCatalog::Installed().FolderOf(BankKind::kSound);
-  const std::string start = g_lastPresetPath.empty() && !bankFolder.empty() ? bankFolder + "/" : g_lastPresetPath;
-  CFilePicker picker(true, nullptr, start, kFileDialogFlags, "Marrick KV7|*.kv7|All|*.*");
-  if (picker.DoModal() != kIdOk || picker.GetPathName().empty()) {
-    return;
+  if (CFilePicker::Ask(true, nullptr, "Marrick KV7|*.kv7|All|*.*", g_lastPresetPath,
+                       CBankCatalog::Installed().FolderOf(BankKind::kSound))) {
+    LoadPresetFile(g_lastPresetPath);
   }
-  g_lastPresetPath = picker.GetPathName();
-  LoadPresetFile(g_lastPresetPath);
 }
 
 void CSynthPanel::LoadPresetFile(const std::string& path) {
-  g_voice->LoadParams(path.c_str());
+  std::string reason;
+  if (!g_voice->LoadParams(path.c_str(), &reason)) {
+    CMessageBox::ShowError(this, FileFailureText("load the preset", path, reason) + " Nothing was changed.");
+    return;
+  }
   ApplyPostProcessParams(*g_voice);
   RefreshControls();
 }
 
 void CSynthPanel::OnSavePreset() {
-  CFilePicker picker(false, "kv7", g_lastPresetPath, kFileDialogFlags, "Marrick KV7|*.kv7");
-  if (picker.DoModal() != kIdOk || picker.GetPathName().empty()) {
-    return;
+  std::string reason;
+  if (CFilePicker::Ask(false, "kv7", "Marrick KV7|*.kv7", g_lastPresetPath) &&
+      !g_voice->SaveParams(g_lastPresetPath.c_str(), &reason)) {
+    CMessageBox::ShowError(this, FileFailureText("save the preset", g_lastPresetPath, reason) + kEarlierFileKept);
   }
-  g_lastPresetPath = picker.GetPathName();
-  g_voice->SaveParams(g_lastPresetPath.c_str());
 }

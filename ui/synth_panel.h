@@ -115,7 +115,8 @@ class CSynthPanel : public CDialog {
   void OnNoteOff();
   void OnLoadPreset();
   void OnSavePreset();
-  // What Load does once a file is chosen: the voice's parameters, the effects, the controls.
+  // What Load does once a file is chosen: the voice's parameters, the effects, the controls; or,
+  // when the file cannot be loaded, a message and no change at all.
   void LoadPresetFile(const std::string& path);
   void OnLowLatency();
 

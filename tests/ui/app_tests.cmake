@@ -28,3 +28,6 @@ foreach(test ui_synth_panel_test ui_riff_panel_test)
   add_dependencies(${test} quembrel_bank_files)
   target_compile_definitions(${test} PRIVATE QUEMBREL_BANK_SOURCE="${PROJECT_SOURCE_DIR}/bank")
 endforeach()
+
+quembrel_add_test(NAME ui_file_failure_test SOURCES file_failure_test.cpp
+                  LIBS ${quembrel_app_test_libs} LABELS unit)

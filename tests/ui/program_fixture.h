@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QAbstractButton>
+#include <QMessageBox>
+#include <QTimer>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -50,6 +52,28 @@ struct ScriptedFileDialog {
     Answers().pop_front();
     return !path.empty();
   }
+};
+
+// Answers every message box shown while it lives, as a user who reads it and presses OK, and keeps
+// their texts. It finds them through the widget tree, as any box the program might show.
+class MessageBoxReader {
+ public:
+  MessageBoxReader() {
+    QObject::connect(&timer, &QTimer::timeout, [this] {
+      for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(window);
+        if (box != nullptr && box->isVisible()) {
+          texts.push_back(box->text().toStdString());
+          box->accept();
+        }
+      }
+    });
+    timer.start(5);
+  }
+  std::vector<std::string> texts;
+
+ private:
+  QTimer timer;
 };
 
 inline CFakeSoundLayer& FakeSound() {

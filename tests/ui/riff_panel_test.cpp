@@ -139,7 +139,9 @@ TEST_F(RiffPanelTest, RiffsSaveAndLoadThroughTheDialogsAfterAPreset) {
   EXPECT_EQ(g_lastRiffPath, riff);
   const std::string missing = (folder / "missing.riff").string();
   ScriptedFileDialog::Answers().push_back(missing);
+  MessageBoxReader boxes;
   Click(*panel, CRiffPanel::kLoadId);
+  EXPECT_EQ(boxes.texts.size(), 1u);
   EXPECT_EQ(g_riffPlayer->GetParam(14), 0);
   EXPECT_EQ(g_lastRiffPath, missing);
 }

@@ -238,11 +238,13 @@ TEST_F(SynthPanelTest, PresetsSaveAndLoadThroughTheDialogs) {
   EXPECT_EQ(g_lastPresetPath, saved);
   EXPECT_EQ(ScriptedFileDialog::Requests().back().fileName, saved);
 
-  // A file that does not load leaves the voice as it was and still refreshes the effects.
+  // A file that does not load leaves the voice as it was, and says so.
   const std::string broken = (folder / "broken.kv7").string();
   std::ofstream(broken) << "not a preset";
   ScriptedFileDialog::Answers().push_back(broken);
+  MessageBoxReader boxes;
   Click(*panel, CSynthPanel::kLoadPresetId);
+  EXPECT_EQ(boxes.texts.size(), 1u);
   EXPECT_EQ(g_voice->GetParam(kCutoff), 1);
   EXPECT_EQ(g_lastPresetPath, broken);
 }
