@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/signal_watcher.h"
+
 namespace {
 
 std::string g_programName = "quembrel";
@@ -73,7 +75,11 @@ int CApplication::Run(int argc, char** argv) {
   }
   QGuiApplication::setDesktopFileName(QString::fromStdString(g_programName));
 
+  CSignalWatcher quitSignals;
+  quitSignals.Watch([this](int) { OnQuitSignal(); });
   InitInstance();
   OnExit();
   return 0;
 }
+
+void CApplication::OnQuitSignal() { QCoreApplication::exit(0); }

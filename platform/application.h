@@ -1,7 +1,8 @@
 // CApplication: the base of the program's one application object. Run makes the window system's
 // application and hands over to InitInstance, in which the program runs its main dialog; OnExit
 // follows while the window system is still there. Without a display Run says so in one line on
-// the error stream and fails, rather than letting the window system abort the process.
+// the error stream and fails, rather than letting the window system abort the process. While the
+// program runs, SIGINT, SIGTERM and SIGHUP come to OnQuitSignal on the event loop's thread.
 #pragma once
 
 class CWindow;
@@ -20,6 +21,10 @@ class CApplication {
   // here it never does.
   virtual bool InitInstance() = 0;
   virtual void OnExit() {}
+  // A signal asked the program to end. The default ends every event loop running, modal
+  // dialogs' included, so that InitInstance returns and the program exits with status 0; a
+  // program closes its windows first.
+  virtual void OnQuitSignal();
 
   void SetMainWindow(CWindow* window) { mainWindow = window; }
   CWindow* GetMainWindow() const { return mainWindow; }

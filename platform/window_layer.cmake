@@ -36,6 +36,8 @@ if(QUEMBREL_BUILD_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/rect.h
     ${CMAKE_CURRENT_LIST_DIR}/repeating_timer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/repeating_timer.h
+    ${CMAKE_CURRENT_LIST_DIR}/signal_watcher.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/signal_watcher.h
     ${CMAKE_CURRENT_LIST_DIR}/window.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window.h
   )

@@ -37,6 +37,13 @@ bool CSynthApp::InitInstance() {
   return false;
 }
 
+void CSynthApp::OnQuitSignal() {
+  if (auto* panel = static_cast<CSynthPanel*>(GetMainWindow()); panel != nullptr) {
+    panel->OnClose();
+  }
+  CApplication::OnQuitSignal();
+}
+
 // The panel's close command has normally done this already. If the panel ended some other way,
 // the audio thread must still stop before the recorder closes its file, and both before the
 // process's own teardown takes objects the audio thread uses.

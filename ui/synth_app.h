@@ -1,8 +1,9 @@
 // CSynthApp: the application object. Its whole run is the synth panel, run modally as the one
 // main window; the riff panel is served by the same loop. When the panel has closed, the program
 // ends, and OnExit makes sure the sound output is stopped before a recording still running is
-// finished, whatever ended the panel. The sound output it starts with is the one the user chose
-// last (kept in the settings), unless the command line names one for this run.
+// finished, whatever ended the panel: the close box, Escape or a signal. The sound output it
+// starts with is the one the user chose last (kept in the settings), unless the command line names
+// one for this run.
 #pragma once
 
 #include <optional>
@@ -20,6 +21,9 @@ class CSynthApp : public CApplication {
 
   bool InitInstance() override;
   void OnExit() override;
+  // SIGINT, SIGTERM and SIGHUP close the synth panel as its close box does (the sound stops, a
+  // recording is finished), whatever dialog is open, and the program exits with status 0.
+  void OnQuitSignal() override;
 
  private:
   std::optional<OutputMode> outputOverride;

@@ -29,5 +29,8 @@ foreach(test ui_synth_panel_test ui_riff_panel_test)
   target_compile_definitions(${test} PRIVATE QUEMBREL_BANK_SOURCE="${PROJECT_SOURCE_DIR}/bank")
 endforeach()
 
+quembrel_add_test(NAME ui_quit_signal_test SOURCES quit_signal_test.cpp
+                  LIBS ${quembrel_app_test_libs} LABELS unit)
+
 quembrel_add_test(NAME ui_file_failure_test SOURCES file_failure_test.cpp
                   LIBS ${quembrel_app_test_libs} LABELS unit)
