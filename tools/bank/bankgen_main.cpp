@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "engine/output_file.h"
 #include "tools/bank/bank_text.h"
 
 namespace {
@@ -30,15 +30,9 @@ std::vector<fs::path> TextsIn(const fs::path& folder) {
 }
 
 bool WriteWhole(const fs::path& path, const std::string& bytes) {
-  const fs::path temporary = path.string() + ".part";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) return false;
-  }
-  std::error_code failed;
-  fs::rename(temporary, path, failed);
-  return !failed;
+  COutputFile out;
+  return out.Open(path.c_str(), OutputTargets::kRegularFiles) &&
+         std::fwrite(bytes.data(), 1, bytes.size(), out.Stream()) == bytes.size() && out.Commit() && out.Close();
 }
 
 int CategoryOrder(const BankCategory* category) { return static_cast<int>(category - kBankCategories); }
