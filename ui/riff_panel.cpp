@@ -7,6 +7,7 @@
 #include "engine/output_file.h"
 #include "engine/sample_rate.h"
 #include "output/audio_stream.h"
+#include "output/output_switch.h"
 #include "output/wav_recorder.h"
 #include "platform/file_picker.h"
 #include "platform/message_box.h"
@@ -204,7 +205,11 @@ void CRiffPanel::UpdateStepLight() {
     std::int64_t sincePass = now - timeline.LastAdvanceNs();
     sincePass = sincePass < 0 ? 0 : (sincePass > kLongestCatchUpNs ? kLongestCatchUpNs : sincePass);
     const std::int64_t played = sincePass * kSampleRate / 1000000000;
-    const std::int64_t back = static_cast<std::int64_t>(g_audioStream.LatencyFrames()) - played;
+    // The low-latency output is heard a period or two after rendering, the classic stream a loop.
+    const std::int64_t latency = g_outputSwitch.GetMode() == OutputMode::kLowLatency
+                                     ? g_outputSwitch.GetLatencyFrames()
+                                     : static_cast<std::int64_t>(g_audioStream.LatencyFrames());
+    const std::int64_t back = latency - played;
     heard = timeline.StepAt(static_cast<std::uint64_t>(back > 0 ? back : 0));
   }
   if (heard < 0 || heard >= kStepCount) {
