@@ -1,17 +1,11 @@
-// What the tests that talk to a real JACK server share: a server of their own on the dummy driver
-// (a unique name, so parallel runs never meet; killed on destruction and by the kernel if the test
-// dies), a client that sends MIDI messages at chosen absolute frames, and a client that captures an
-// audio port against the server's frame clock. On the dummy driver the clock is exact, so times
-// measured in frames are deterministic.
+// What the tests that play against a real JACK server share besides the server itself: a client
+// that sends MIDI messages at chosen absolute frames, and a client that captures an audio port
+// against the server's frame clock. On the dummy driver the clock is exact, so times measured in
+// frames are deterministic.
 #pragma once
 
-#include <fcntl.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -23,87 +17,12 @@
 #include <thread>
 #include <vector>
 
-inline void IgnoreJackMessage(const char*) {}
-
-class JackServer {
- public:
-  JackServer(std::string name, int rate, int period)
-      : name(std::move(name)), rate(rate), period(period) {}
-  ~JackServer() { Kill(); }
-  JackServer(const JackServer&) = delete;
-  JackServer& operator=(const JackServer&) = delete;
-
-  // Empty when the server runs and takes clients, else why not.
-  std::string Start() {
-    using namespace std::chrono_literals;
-    jack_set_error_function(&IgnoreJackMessage);
-    jack_set_info_function(&IgnoreJackMessage);
-    pid = fork();
-    if (pid < 0) return "fork failed";
-    if (pid == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      const int devNull = open("/dev/null", O_RDWR);
-      if (devNull >= 0) {
-        dup2(devNull, STDIN_FILENO);
-        dup2(devNull, STDOUT_FILENO);
-        dup2(devNull, STDERR_FILENO);
-      }
-      const std::string rateText = std::to_string(rate);
-      const std::string periodText = std::to_string(period);
-      execlp("jackd", "jackd", "-n", name.c_str(), "--no-realtime", "-d", "dummy", "-r",
-             rateText.c_str(), "-p", periodText.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    const auto end = std::chrono::steady_clock::now() + 10s;
-    while (std::chrono::steady_clock::now() < end) {
-      int status = 0;
-      if (waitpid(pid, &status, WNOHANG) == pid) {
-        pid = -1;
-        return "jackd exited at start (status " + std::to_string(status) + ")";
-      }
-      jack_status_t jackStatus{};
-      jack_client_t* probe = jack_client_open(
-          "quembrel-probe", static_cast<jack_options_t>(JackNoStartServer | JackServerName),
-          &jackStatus, name.c_str());
-      if (probe) {
-        jack_client_close(probe);
-        setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
-        return "";
-      }
-      std::this_thread::sleep_for(50ms);
-    }
-    return "jackd took no client within 10 s";
-  }
-
-  void Kill() {
-    using namespace std::chrono_literals;
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    const auto end = std::chrono::steady_clock::now() + 3s;
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > end) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        break;
-      }
-      std::this_thread::sleep_for(10ms);
-    }
-    pid = -1;
-  }
-
-  const std::string name;
-  const int rate;
-  const int period;
-
- private:
-  pid_t pid = -1;
-};
+#include "tests/jack_server.h"
 
 // One JACK client of the test; its process callback is the derived class's.
 class JackTestClient {
  public:
-  JackTestClient(const JackServer& server, const char* clientName) {
+  JackTestClient(const CTestJackServer& server, const char* clientName) {
     jack_status_t status{};
     client = jack_client_open(clientName, static_cast<jack_options_t>(JackNoStartServer | JackServerName),
                               &status, server.name.c_str());
@@ -162,7 +81,7 @@ class MidiSender : public JackTestClient {
     std::array<std::uint8_t, 3> bytes;
   };
 
-  explicit MidiSender(const JackServer& server) : JackTestClient(server, "quembrel-test-keys") {
+  explicit MidiSender(const CTestJackServer& server) : JackTestClient(server, "quembrel-test-keys") {
     if (client != nullptr) {
       port = jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     }
@@ -218,7 +137,7 @@ class MidiSender : public JackTestClient {
 // Keeps what reaches its input port, each sample at its absolute frame since the first cycle.
 class AudioCapture : public JackTestClient {
  public:
-  AudioCapture(const JackServer& server, std::size_t capacity)
+  AudioCapture(const CTestJackServer& server, std::size_t capacity)
       : JackTestClient(server, "quembrel-test-capture"), samples(capacity, 0.0f) {
     if (client != nullptr) {
       port = jack_port_register(client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);

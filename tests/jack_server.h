@@ -1,6 +1,12 @@
-// A jackd child process on the dummy driver, under a server name of its own so that it meets no
-// other server on the machine, for the tests that need a real JACK server. Killed on destruction,
-// and by the kernel if the test process dies.
+// A jackd child process on the dummy driver, for the tests that need a real JACK server. It runs
+// under a name of its own, so that it meets neither the desktop's server nor another test's, and is
+// killed on destruction, and by the kernel if the test process dies. Once it takes clients it
+// becomes the process's default server, so that libraries which name no server (RtAudio, RtMidi)
+// meet it too. On the dummy driver the frame clock is exact.
+//
+// Several jackd servers starting and stopping at once disturb each other's clients through the
+// shared-memory registry they all use, so every test that starts one holds CTest's "jackd"
+// resource lock.
 #pragma once
 
 #include <fcntl.h>
@@ -11,12 +17,33 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
+// Ends a child process: SIGTERM, then SIGKILL if it has not gone within three seconds.
+inline void EndChildProcess(pid_t pid) {
+  using namespace std::chrono_literals;
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  const auto end = std::chrono::steady_clock::now() + 3s;
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > end) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+}
+
+// Probing a server that is still starting makes the JACK library complain on the console.
+inline void IgnoreJackMessage(const char*) {}
+
 class CTestJackServer {
  public:
-  CTestJackServer(std::string name, int frames) : name(std::move(name)), frames(frames) {}
+  CTestJackServer(std::string name, int rate, int period) : name(std::move(name)), rate(rate), period(period) {}
   ~CTestJackServer() { Kill(); }
   CTestJackServer(const CTestJackServer&) = delete;
   CTestJackServer& operator=(const CTestJackServer&) = delete;
@@ -24,8 +51,8 @@ class CTestJackServer {
   // Empty when the server runs and takes clients, else why not.
   std::string Start() {
     using namespace std::chrono_literals;
-    jack_set_error_function(&IgnoreMessage);
-    jack_set_info_function(&IgnoreMessage);
+    jack_set_error_function(&IgnoreJackMessage);
+    jack_set_info_function(&IgnoreJackMessage);
     pid = fork();
     if (pid < 0) return "fork failed";
     if (pid == 0) {
@@ -36,9 +63,11 @@ class CTestJackServer {
         dup2(devNull, STDOUT_FILENO);
         dup2(devNull, STDERR_FILENO);
       }
-      const std::string period = std::to_string(frames);
-      execlp("jackd", "jackd", "-n", name.c_str(), "--no-realtime", "-d", "dummy", "-r", "44100", "-p",
-             period.c_str(), static_cast<char*>(nullptr));
+      const std::string rateText = std::to_string(rate);
+      const std::string periodText = std::to_string(period);
+      // A client timeout of ten seconds: a loaded test machine must not get the clients thrown out.
+      execlp("jackd", "jackd", "-n", name.c_str(), "--no-realtime", "-t", "10000", "-d", "dummy", "-r",
+             rateText.c_str(), "-p", periodText.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     const auto end = std::chrono::steady_clock::now() + 10s;
@@ -54,6 +83,7 @@ class CTestJackServer {
           name.c_str());
       if (probe) {
         jack_client_close(probe);
+        setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
         return "";
       }
       std::this_thread::sleep_for(50ms);
@@ -62,28 +92,14 @@ class CTestJackServer {
   }
 
   void Kill() {
-    using namespace std::chrono_literals;
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    const auto end = std::chrono::steady_clock::now() + 3s;
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > end) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        break;
-      }
-      std::this_thread::sleep_for(10ms);
-    }
+    EndChildProcess(pid);
     pid = -1;
   }
 
   const std::string name;
+  const int rate;
+  const int period;
 
  private:
-  // Probing a server that is still starting makes the JACK library complain on the console.
-  static void IgnoreMessage(const char*) {}
-
-  const int frames;
   pid_t pid = -1;
 };

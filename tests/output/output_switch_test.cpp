@@ -35,7 +35,7 @@ std::vector<std::int16_t> ReadWav(const std::string& path) {
   return samples;
 }
 
-bool HasPort(const JackServer& server, const char* name) {
+bool HasPort(const CTestJackServer& server, const char* name) {
   jack_status_t status{};
   jack_client_t* client = jack_client_open(
       "quembrel-test-look", static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
@@ -49,7 +49,7 @@ bool HasPort(const JackServer& server, const char* name) {
 TEST(OutputSwitchTest, SwitchingKeepsTheRecordingWholeAndInOrder) {
   for (const int rate : {44100, 48000}) {
     SCOPED_TRACE(rate);
-    JackServer server("quembrel-switch-" + std::to_string(rate) + "-" + std::to_string(getpid()), rate, 256);
+    CTestJackServer server("quembrel-switch-" + std::to_string(rate) + "-" + std::to_string(getpid()), rate, 256);
     const std::string why = server.Start();
     if (!why.empty()) GTEST_SKIP() << "no JACK server: " << why;
     CreateFreshModules();

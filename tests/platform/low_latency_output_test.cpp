@@ -130,7 +130,7 @@ struct Rig {
            capture.Connect(audioPort, capture.PortName()) && WaitFor([&] { return capture.Started(); }, 5s);
   }
 
-  JackServer server;
+  CTestJackServer server;
   std::string why;
   MidiSender keys;
   AudioCapture capture;

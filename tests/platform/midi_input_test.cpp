@@ -5,22 +5,18 @@
 #include <gtest/gtest.h>
 #include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "sequencer/note_target.h"
+#include "tests/jack_server.h"
 #include "tests/wait_for.h"
 
 namespace {
@@ -48,88 +44,6 @@ class CVoiceWatch final : public CNoteTarget {
   std::atomic<int> pitchChanges{0};
   std::atomic<int> noteOns{0};
   std::atomic<int> noteOffs{0};
-};
-
-void Quiet(const char*) {}
-
-// A JACK server of our own, named so that it cannot meet another test's or the desktop's server.
-// The kernel kills it with us if the test dies; otherwise the destructor stops it.
-class CJackServer {
- public:
-  CJackServer() : name("quembrel-midi-test-" + std::to_string(getpid())) {}
-  CJackServer(const CJackServer&) = delete;
-  CJackServer& operator=(const CJackServer&) = delete;
-  ~CJackServer() { Stop(); }
-
-  // Empty on success, else why the server is not there.
-  std::string Start() {
-    setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
-    jack_set_error_function(Quiet);
-    jack_set_info_function(Quiet);
-    log = "/tmp/" + name + ".log";
-    const pid_t parent = getpid();
-    pid = fork();
-    if (pid < 0) {
-      return "fork failed";
-    }
-    if (pid == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      if (getppid() != parent) {
-        _exit(127);
-      }
-      if (freopen(log.c_str(), "w", stdout) == nullptr || dup2(fileno(stdout), 2) < 0) {
-        _exit(127);
-      }
-      execlp("jackd", "jackd", "-n", name.c_str(), "--no-realtime", "-t", "10000", "-d", "dummy", "-r", "44100",
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (std::chrono::steady_clock::now() < deadline) {
-      int status = 0;
-      if (waitpid(pid, &status, WNOHANG) == pid) {
-        pid = -1;
-        return "jackd exited at start (status " + std::to_string(status) + "): " + Log();
-      }
-      jack_status_t jackStatus;
-      if (jack_client_t* probe = jack_client_open("probe", JackNoStartServer, &jackStatus)) {
-        jack_client_close(probe);
-        return "";
-      }
-      std::this_thread::sleep_for(50ms);
-    }
-    return "jackd did not answer within 10 s: " + Log();
-  }
-
-  void Stop() {
-    if (pid <= 0) {
-      return;
-    }
-    kill(pid, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (waitpid(pid, nullptr, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-        break;
-      }
-      std::this_thread::sleep_for(20ms);
-    }
-    pid = -1;
-    std::remove(log.c_str());
-  }
-
- private:
-  std::string Log() const {
-    std::ifstream file(log);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-  }
-
-  std::string name;
-  std::string log;
-  pid_t pid = -1;
 };
 
 class MidiInputJackTest : public ::testing::Test {
@@ -163,7 +77,7 @@ class MidiInputJackTest : public ::testing::Test {
   void TearDown() override {
     keyboard.reset();
     input.Close();
-    server.Stop();
+    server.Kill();
   }
 
   void Send(std::vector<unsigned char> message) { keyboard->sendMessage(&message); }
@@ -178,7 +92,7 @@ class MidiInputJackTest : public ::testing::Test {
     ASSERT_TRUE(WaitFor([&] { return !watch.gate; }));
   }
 
-  CJackServer server;
+  CTestJackServer server{"quembrel-midi-test-" + std::to_string(getpid()), 44100, 1024};
   CVoiceWatch watch;
   CMidiInput input;
   std::unique_ptr<RtMidiOut> keyboard;

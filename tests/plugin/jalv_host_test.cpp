@@ -112,19 +112,7 @@ class CJalv {
     stdinWrite = input[1];
   }
   ~CJalv() {
-    if (pid > 0) {
-      kill(pid, SIGTERM);
-      const auto end = std::chrono::steady_clock::now() + 3s;
-      int status = 0;
-      while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > end) {
-          kill(pid, SIGKILL);
-          waitpid(pid, &status, 0);
-          break;
-        }
-        std::this_thread::sleep_for(10ms);
-      }
-    }
+    EndChildProcess(pid);
     if (stdinWrite >= 0) close(stdinWrite);
   }
   CJalv(const CJalv&) = delete;
@@ -149,7 +137,7 @@ double PitchOf(const std::vector<float>& out, std::size_t from, std::size_t coun
 }
 
 TEST(JalvHostTest, NotesSentToTheMidiPortSoundAtTheirPitch) {
-  CTestJackServer server("quembrel-jalv-test-" + std::to_string(getpid()), 256);
+  CTestJackServer server("quembrel-jalv-test-" + std::to_string(getpid()), 44100, 256);
   const std::string why = server.Start();
   if (!why.empty()) GTEST_SKIP() << "no JACK server: " << why;
   const std::string clientName = "quembrel-jalv-" + std::to_string(getpid());
