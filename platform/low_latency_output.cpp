@@ -3,21 +3,17 @@
 #include "platform/low_latency_output.h"
 
 #include <RtAudio.h>
-#include <alsa/asoundlib.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
 #include <algorithm>
-#include <string>
 
-#include "platform/device_rate.h"
+#include "platform/rtaudio_output.h"
 #include "sequencer/midi_note_handler.h"
 
 namespace {
 
 void IgnoreJackMessage(const char*) {}
-void IgnoreBackendError(RtAudioError::Type, const std::string&) {}
-void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
 
 }  // namespace
 
@@ -37,7 +33,6 @@ bool CLowLatencyOutput::Start(BlockCallback renderBlock, CNoteTarget* midiTarget
   if (renderBlock == nullptr) return false;
   render = renderBlock;
   if (midiTarget != nullptr) notes = std::make_unique<CMidiNoteHandler>(*midiTarget);
-  snd_lib_error_set_handler(&IgnoreAlsaMessage);
   if (StartJack() || StartCallbackStream(RtAudio::LINUX_PULSE, Backend::kPulse) ||
       StartCallbackStream(RtAudio::LINUX_ALSA, Backend::kAlsa)) {
     return true;
@@ -115,43 +110,20 @@ bool CLowLatencyOutput::StartJack() {
 }
 
 bool CLowLatencyOutput::StartCallbackStream(int api, Backend candidate) {
-  std::unique_ptr<RtAudio> candidateAudio;
-  try {
-    candidateAudio = std::make_unique<RtAudio>(static_cast<RtAudio::Api>(api));
-    candidateAudio->showWarnings(false);
-    if (candidateAudio->getCurrentApi() != static_cast<RtAudio::Api>(api) ||
-        candidateAudio->getDeviceCount() == 0) {
-      return false;
-    }
-    RtAudio::StreamParameters parameters;
-    parameters.deviceId = candidateAudio->getDefaultOutputDevice();
-    parameters.nChannels = 1;
-    RtAudio::StreamOptions options;
-    options.streamName = kClientName;
-    options.numberOfBuffers = kCallbackBufferCount;
-    if (candidate == Backend::kAlsa) options.flags |= RTAUDIO_ALSA_USE_DEFAULT;
-    const unsigned int rate = DeviceRateFor(candidateAudio->getDeviceInfo(parameters.deviceId));
-    unsigned int frames = kCallbackFrames;
-    candidateAudio->openStream(&parameters, nullptr, RTAUDIO_FLOAT32, rate, &frames,
-                               &CLowLatencyOutput::CallbackProcess, this, &options,
-                               &IgnoreBackendError);
-    if (!candidateAudio->isStreamOpen() || frames == 0 ||
-        !converter.Init(static_cast<int>(candidateAudio->getStreamSampleRate()), static_cast<int>(frames))) {
-      return false;
-    }
-    engineFrames = std::make_unique<std::int16_t[]>(converter.MaxEngineFrames());
-    periodFrames.store(static_cast<int>(frames), std::memory_order_relaxed);
-    queuedPeriods = static_cast<int>(std::max(options.numberOfBuffers, 1u));
-    audio = std::move(candidateAudio);
-    audio->startStream();
-    if (!audio->isStreamRunning()) {
-      Stop();
-      return false;
-    }
-  } catch (const RtAudioError&) {
-    Stop();
+  RtAudioOutput opened = OpenRtAudioOutput(static_cast<RtAudio::Api>(api), kClientName, kCallbackFrames,
+                                           kCallbackBufferCount, true, &CLowLatencyOutput::CallbackProcess, this);
+  if (!opened.audio || !converter.Init(static_cast<int>(opened.rate), static_cast<int>(opened.frames))) {
     return false;
-  } catch (const std::exception&) {
+  }
+  engineFrames = std::make_unique<std::int16_t[]>(converter.MaxEngineFrames());
+  periodFrames.store(static_cast<int>(opened.frames), std::memory_order_relaxed);
+  queuedPeriods = static_cast<int>(std::max(opened.bufferCount, 1u));
+  audio = std::move(opened.audio);
+  try {
+    audio->startStream();
+  } catch (const RtAudioError&) {
+  }
+  if (!audio->isStreamRunning()) {
     Stop();
     return false;
   }

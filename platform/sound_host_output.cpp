@@ -2,22 +2,10 @@
 #include "platform/sound_host_output.h"
 
 #include <RtAudio.h>
-#include <alsa/asoundlib.h>
 
 #include <algorithm>
-#include <string>
 
-#include "platform/device_rate.h"
-
-namespace {
-
-void IgnoreBackendError(RtAudioError::Type, const std::string&) {}
-
-// The ALSA library prints its own diagnostics while probing cards that are not there; the program
-// is meant to go on silently without sound.
-void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
-
-}  // namespace
+#include "platform/rtaudio_output.h"
 
 CHostSoundOutput::CHostSoundOutput() : started(false), floatSamples(false) {}
 
@@ -25,49 +13,21 @@ CHostSoundOutput::~CHostSoundOutput() { Close(); }
 
 bool CHostSoundOutput::Open() {
   if (audio) return true;
-  snd_lib_error_set_handler(&IgnoreAlsaMessage);
-  return OpenWith(RtAudio::UNIX_JACK, Backend::kJack) ||
-         OpenWith(RtAudio::LINUX_PULSE, Backend::kPulse) ||
-         OpenWith(RtAudio::LINUX_ALSA, Backend::kAlsa);
+  return OpenWith(RtAudio::UNIX_JACK) || OpenWith(RtAudio::LINUX_PULSE) || OpenWith(RtAudio::LINUX_ALSA);
 }
 
-bool CHostSoundOutput::OpenWith(int api, Backend candidate) {
-  std::unique_ptr<RtAudio> candidateAudio;
-  try {
-    candidateAudio = std::make_unique<RtAudio>(static_cast<RtAudio::Api>(api));
-    candidateAudio->showWarnings(false);
-    // A JACK client is opened only when a server already runs: the count is 0 otherwise.
-    if (candidateAudio->getCurrentApi() != static_cast<RtAudio::Api>(api) ||
-        candidateAudio->getDeviceCount() == 0) {
-      return false;
-    }
-    RtAudio::StreamParameters parameters;
-    parameters.deviceId = candidateAudio->getDefaultOutputDevice();
-    parameters.nChannels = 1;
-    parameters.firstChannel = 0;
-    RtAudio::StreamOptions options;
-    options.streamName = kClientName;
-    options.numberOfBuffers = kBufferCount;
-    if (candidate == Backend::kAlsa) options.flags |= RTAUDIO_ALSA_USE_DEFAULT;
-    const unsigned int rate = DeviceRateFor(candidateAudio->getDeviceInfo(parameters.deviceId));
-    // JACK carries 32-bit floats and the others take 16-bit samples as they are, so neither
-    // needs a conversion that could change a sample. Resampled output is float.
-    floatSamples = candidate == Backend::kJack || rate != CRateConverter::kEngineRate;
-    unsigned int frames = kBufferFrames;
-    candidateAudio->openStream(&parameters, nullptr,
-                               floatSamples ? RTAUDIO_FLOAT32 : RTAUDIO_SINT16, rate, &frames,
-                               &CHostSoundOutput::Render, this, &options, &IgnoreBackendError);
-    if (!candidateAudio->isStreamOpen() ||
-        !converter.Init(static_cast<int>(candidateAudio->getStreamSampleRate()), static_cast<int>(frames))) {
-      return false;
-    }
-    engineFrames = std::make_unique<std::int16_t[]>(converter.MaxEngineFrames());
-  } catch (const RtAudioError&) {
-    return false;
-  } catch (const std::exception&) {
+bool CHostSoundOutput::OpenWith(int api) {
+  // JACK carries 32-bit floats and the others take 16-bit samples as they are, so neither needs a
+  // conversion that could change a sample.
+  RtAudioOutput opened = OpenRtAudioOutput(static_cast<RtAudio::Api>(api), kClientName, kBufferFrames,
+                                           kBufferCount, api == RtAudio::UNIX_JACK, &CHostSoundOutput::Render,
+                                           this);
+  if (!opened.audio || !converter.Init(static_cast<int>(opened.rate), static_cast<int>(opened.frames))) {
     return false;
   }
-  audio = std::move(candidateAudio);
+  floatSamples = opened.floatSamples;
+  engineFrames = std::make_unique<std::int16_t[]>(converter.MaxEngineFrames());
+  audio = std::move(opened.audio);
   return true;
 }
 

@@ -45,11 +45,9 @@ class CHostSoundOutput {
   int GetConverterLatencyFrames() const { return converter.LatencyFrames(); }
 
  private:
-  enum class Backend { kJack, kPulse, kAlsa };
-
   static int Render(void* output, void* input, unsigned int frames, double streamTime,
                     unsigned int status, void* user);
-  bool OpenWith(int api, Backend candidate);
+  bool OpenWith(int api);
 
   std::unique_ptr<RtAudio> audio;
   CSoundRing ring;
