@@ -18,12 +18,16 @@ constexpr int kMaxPrimeFrames = 1 << 15;
 
 soxr_t CreateResampler(int outputRate) {
   const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_FLOAT32_I);
-  const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_LQ, 0);
+  // The variable-rate engine at 16-bit accuracy: one polyphase stage whose delay is about 5.5 ms at
+  // every rate. The fixed-rate recipes build several stages whose blocks hold back 11 to 60 ms at
+  // many rates, and the low-quality one leaves a spike of -28 dB every 160 frames at 48000 Hz.
+  const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_16_BITQ, SOXR_VR);
   // One thread: the library would otherwise start a pool of its own inside the audio callback.
   const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
   soxr_error_t error = nullptr;
   soxr_t resampler = soxr_create(CRateConverter::kEngineRate, outputRate, 1, &error, &io, &quality,
                                  &runtime);
+  if (error == nullptr) error = soxr_set_io_ratio(resampler, static_cast<double>(CRateConverter::kEngineRate) / outputRate, 0);
   if (error != nullptr) {
     if (resampler != nullptr) soxr_delete(resampler);
     return nullptr;

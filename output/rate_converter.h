@@ -3,8 +3,8 @@
 // at 44100 Hz, so the host's blocks are met by rendering the matching number of engine frames and
 // resampling them here. At 44100 Hz the samples are only converted to float.
 //
-// The resampler is a low-latency polyphase filter (libsoxr's low-quality recipe: 16-bit accuracy,
-// which is what the engine delivers). It outputs nothing until its filter has seen enough input, so
+// The resampler is a single-stage polyphase filter (libsoxr's variable-rate engine at 16-bit
+// accuracy, which is what the engine delivers), whose delay is about 5.5 ms at every rate. It outputs nothing until its filter has seen enough input, so
 // Init primes it with silence and measures how much it must hold back so that every later call gets
 // exactly the frames it asks for; that amount is the added latency, reported in output frames.
 //
