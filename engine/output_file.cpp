@@ -76,7 +76,7 @@ bool COutputFile::Open(const char* path, OutputTargets targets) {
     return Fail(EISDIR);
   }
   if (exists && !S_ISREG(status.st_mode)) {
-    return targets == OutputTargets::kAnyWritable ? OpenDirect(path) : Fail(kNotRegularFile);
+    return targets != OutputTargets::kRegularFiles ? OpenDirect(path, targets) : Fail(kNotRegularFile);
   }
   std::string target;
   int cause = 0;
@@ -93,9 +93,26 @@ bool COutputFile::OpenStandardOutput() {
   return fd >= 0 ? Adopt(fd, lseek(fd, 0, SEEK_CUR) >= 0) : Fail(errno);
 }
 
-bool COutputFile::OpenDirect(const char* path) {
-  const int fd = open(path, O_WRONLY | O_NOCTTY | O_CLOEXEC);
-  return fd >= 0 ? Adopt(fd, false) : Fail(errno);
+bool COutputFile::OpenDirect(const char* path, OutputTargets targets) {
+  if (targets == OutputTargets::kAnyWritable) {
+    const int fd = open(path, O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    return fd >= 0 ? Adopt(fd, false) : Fail(errno);
+  }
+  struct stat status {};
+  if (stat(path, &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))) {
+    return Fail(kIsPipe);
+  }
+  // Opened without waiting and looked at again through the descriptor, so that a FIFO put in the
+  // target's place meanwhile cannot hold the caller up either.
+  const int fd = open(path, O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return Fail(errno);
+  const int flags = fcntl(fd, F_GETFL);
+  if (fstat(fd, &status) != 0 || S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) || flags < 0 ||
+      fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    close(fd);
+    return Fail(kIsPipe);
+  }
+  return Adopt(fd, false);
 }
 
 bool COutputFile::Adopt(int fd, bool canSeek) {
@@ -201,6 +218,8 @@ std::string COutputFile::Describe(int cause) {
       return "no error";
     case kNotRegularFile:
       return "it is not a regular file";
+    case kIsPipe:
+      return "it is a pipe, which would hold the program up until something reads it";
     case ENOSPC:
       return "the disk is full";
     case EDQUOT:

@@ -5,7 +5,9 @@
 // gives) and a name short enough to sit beside any valid name. A symbolic link is followed: the
 // file it names is replaced and the link stays. A device, a FIFO or standard output is written
 // through directly, since nothing could take its place; where only files make sense (presets,
-// riffs) the caller asks for regular files and anything else is refused.
+// riffs) the caller asks for regular files and anything else is refused. A caller that must not
+// wait (the program's recorder, driven from its window) refuses FIFOs and sockets, whose opening
+// and writing wait on whoever reads them.
 //
 // Every failure keeps the first error, and Describe turns it into plain words for a message.
 #pragma once
@@ -15,12 +17,14 @@
 #include <cstdio>
 #include <string>
 
-enum class OutputTargets { kRegularFiles, kAnyWritable };
+enum class OutputTargets { kRegularFiles, kFilesAndDevices, kAnyWritable };
 
 class COutputFile {
  public:
   // The error of a target that is not a regular file where only those are wanted.
   static constexpr int kNotRegularFile = -1;
+  // The error of a FIFO or socket where files and devices are wanted.
+  static constexpr int kIsPipe = -2;
 
   COutputFile() = default;
   // Closes the file; a temporary file not committed is removed.
@@ -43,7 +47,8 @@ class COutputFile {
   // Returns false when the flush or the close failed.
   bool Close();
 
-  // The error (an errno value, or kNotRegularFile) of the first failure since Open; 0 when none.
+  // The error (an errno value, kNotRegularFile or kIsPipe) of the first failure since Open; 0 when
+  // none.
   int Error() const { return error; }
   // The reason for the first failure in plain words ("the disk is full").
   std::string ErrorText() const;
@@ -51,7 +56,7 @@ class COutputFile {
 
  private:
   bool Fail(int cause);
-  bool OpenDirect(const char* path);
+  bool OpenDirect(const char* path, OutputTargets targets);
   bool Adopt(int fd, bool canSeek);
   bool CreateTemporary(const std::string& target, const struct stat* earlier);
 

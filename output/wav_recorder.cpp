@@ -83,7 +83,7 @@ bool CWavRecorder::Start(const char* path) {
     Finish();
   }
   fileError = 0;
-  if (!ownFile.Open(path, OutputTargets::kAnyWritable)) {
+  if (!ownFile.Open(path, OutputTargets::kFilesAndDevices)) {
     fileError = ownFile.Error();
   } else if (OpenWithHeader(ownFile, -1) && !ownFile.Commit()) {
     fileError = ownFile.Error();

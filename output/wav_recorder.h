@@ -41,7 +41,8 @@ class CWavRecorder {
   // Control thread. Start finishes a running recording first. It enters the recording state even
   // when the file cannot be opened (the samples are then only counted) and returns whether it
   // opened. A regular file is replaced only once its header is written, so a recording that
-  // cannot start leaves the earlier file as it was.
+  // cannot start leaves the earlier file as it was. A FIFO or socket is refused rather than waited
+  // on.
   bool Start(const char* path);
   // Control thread. The same into a file the caller opened and commits or closes after Finish,
   // announcing `samples`: the recording is complete only when exactly that many arrive.

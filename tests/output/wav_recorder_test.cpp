@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -290,6 +291,16 @@ TEST_F(WavRecorderTest, UnwritableDeviceIsReportedByStart) {
   recorder->Drain();
   EXPECT_FALSE(recorder->Finish());
   EXPECT_FALSE(recorder->IsRecording());
+}
+
+// Opening a FIFO for writing waits for a reader, and writing to it waits on that reader: the
+// window that starts a recording would freeze. It is refused at once instead.
+TEST_F(WavRecorderTest, FifoIsRefusedWithoutWaiting) {
+  ASSERT_EQ(mkfifo(PathOf("pipe").c_str(), 0600), 0);
+  EXPECT_FALSE(recorder->Start(PathOf("pipe").c_str()));
+  EXPECT_EQ(recorder->GetFileError(), COutputFile::kIsPipe);
+  EXPECT_FALSE(recorder->Finish());
+  EXPECT_TRUE(fs::is_fifo(PathOf("pipe")));
 }
 
 TEST_F(WavRecorderTest, FullRingDropsTheRestAndTheFileStaysValid) {
