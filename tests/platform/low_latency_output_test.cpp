@@ -255,13 +255,23 @@ TEST(LowLatencyOutputTest, WhatIsHeardIsWhatIsRecorded) {
   }
   // Cycle by cycle, the capture is the recording: each period-long block of sound is the next
   // block of the recording. A cycle the loaded test server did not run Quembrel in is skipped by
-  // finding the block a little further on; corrupted samples are found nowhere.
+  // finding the block a little further on; corrupted samples are found nowhere. The first block
+  // found is the anchor; the server misses cycles most while the clients and ports are being set
+  // up, so a few blocks before it may be lost that way, never when no cycle was missed.
   constexpr std::ptrdiff_t kBlock = 256;
   const auto sound = [](std::int16_t v) { return v != 0; };
   std::ptrdiff_t c = (std::find_if(captured.begin(), captured.end(), sound) - captured.begin()) / kBlock * kBlock + kBlock;
-  ASSERT_LT(c + kBlock, static_cast<std::ptrdiff_t>(captured.size()));
-  auto at = std::search(recorded.begin(), recorded.end(), captured.begin() + c, captured.begin() + c + kBlock);
+  auto at = recorded.end();
+  int beforeAnchor = 0;
+  for (; at == recorded.end() && beforeAnchor < 16; ++beforeAnchor, c += kBlock) {
+    ASSERT_LT(c + kBlock, static_cast<std::ptrdiff_t>(captured.size()));
+    at = std::search(recorded.begin(), recorded.end(), captured.begin() + c, captured.begin() + c + kBlock);
+    if (at != recorded.end()) break;
+  }
   ASSERT_NE(at, recorded.end()) << "the captured sound is not in the recording";
+  if (rig.capture.Xruns() == 0) {
+    EXPECT_EQ(beforeAnchor, 0) << "with no cycle missed";
+  }
   int matched = 0;
   int resynced = 0;
   int lost = 0;
