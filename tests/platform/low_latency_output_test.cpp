@@ -100,6 +100,9 @@ Onsets Measure(MidiSender& keys, AudioCapture& capture, int period, long spacing
   const std::vector<float>& samples = capture.Samples();
   for (std::size_t k = 0; k < sent.size(); ++k) {
     const std::size_t from = keys.SentAt(2 * k) - capture.FirstFrame();
+    // A note can only be timed from silence: sound just before it was sent (a cycle the server
+    // missed, played again) makes the run inexact, and it is tried again.
+    if (from > 0 && from <= samples.size() && std::fabs(samples[from - 1]) > kOnsetLevel) result.exact = false;
     long heard = -1;
     for (std::size_t i = from; i < from + static_cast<std::size_t>(spacing) && i < samples.size(); ++i) {
       if (std::fabs(samples[i]) > kOnsetLevel) {
