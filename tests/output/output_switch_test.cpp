@@ -5,7 +5,6 @@
 #include "output/output_switch.h"
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -18,22 +17,13 @@
 #include "sequencer/voice_note_target.h"
 #include "tests/fresh_modules.h"
 #include "tests/jack_harness.h"
+#include "tests/output/wav_file_reader.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
 constexpr int kSplitBlockTolerance = 256;
-
-std::vector<std::int16_t> ReadWav(const std::string& path) {
-  SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (!file) return {};
-  std::vector<std::int16_t> samples(static_cast<std::size_t>(info.frames));
-  samples.resize(static_cast<std::size_t>(sf_read_short(file, samples.data(), info.frames)));
-  sf_close(file);
-  return samples;
-}
 
 bool HasPort(const CTestJackServer& server, const char* name) {
   jack_status_t status{};
@@ -79,7 +69,7 @@ TEST(OutputSwitchTest, SwitchingKeepsTheRecordingWholeAndInOrder) {
     ASSERT_TRUE(g_wavRecorder.Finish());
     EXPECT_EQ(g_outputSwitch.GetLatencyFrames(), 0);
 
-    const std::vector<std::int16_t> recorded = ReadWav(path);
+    const std::vector<std::int16_t> recorded = ReadWavFile(path).samples;
     std::filesystem::remove(path);
     ASSERT_GT(recorded.size(), 44100u / 2);
     // The same chain from the same start, rendered offline.

@@ -9,7 +9,6 @@
 #include "platform/low_latency_output.h"
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
@@ -28,6 +27,7 @@
 #include "sequencer/voice_note_target.h"
 #include "tests/fresh_modules.h"
 #include "tests/jack_harness.h"
+#include "tests/output/wav_file_reader.h"
 
 namespace {
 
@@ -221,16 +221,6 @@ TEST(LowLatencyOutputTest, At48000HzThePortPlaysNote69At440Hz) {
   EXPECT_NEAR(48000.0 / periods[periods.size() / 2], 440.0, 0.44);
 }
 
-std::vector<std::int16_t> ReadWav(const std::string& path) {
-  SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (!file) return {};
-  std::vector<std::int16_t> samples(static_cast<std::size_t>(info.frames));
-  samples.resize(static_cast<std::size_t>(sf_read_short(file, samples.data(), info.frames)));
-  sf_close(file);
-  return samples;
-}
-
 TEST(LowLatencyOutputTest, WhatIsHeardIsWhatIsRecorded) {
   Rig rig("rec", 44100, 256);
   if (!rig.why.empty()) GTEST_SKIP() << "no JACK server: " << rig.why;
@@ -250,7 +240,7 @@ TEST(LowLatencyOutputTest, WhatIsHeardIsWhatIsRecorded) {
   g_wavRecorder.Finish();
   ASSERT_TRUE(ran);
 
-  const std::vector<std::int16_t> recorded = ReadWav(path);
+  const std::vector<std::int16_t> recorded = ReadWavFile(path).samples;
   std::filesystem::remove(path);
   std::vector<std::int16_t> captured;
   for (std::size_t i = 0; i < rig.capture.Count(); ++i) {

@@ -5,7 +5,6 @@
 // skips only when the server cannot be started; the server is killed however the test ends.
 #include <gtest/gtest.h>
 #include <jack/jack.h>
-#include <sndfile.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -26,6 +25,7 @@
 #include "sequencer/riff_player.h"
 #include "tests/fresh_modules.h"
 #include "tests/jack_server.h"
+#include "tests/output/wav_file_reader.h"
 
 namespace {
 
@@ -86,16 +86,6 @@ class Capture {
   std::unique_ptr<float[]> samples;
   std::atomic<std::uint32_t> count{0};
 };
-
-std::vector<std::int16_t> ReadWav(const std::string& path) {
-  SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (!file) return {};
-  std::vector<std::int16_t> samples(static_cast<std::size_t>(info.frames));
-  samples.resize(static_cast<std::size_t>(sf_read_short(file, samples.data(), info.frames)));
-  sf_close(file);
-  return samples;
-}
 
 struct Match {
   std::size_t span;
@@ -199,7 +189,7 @@ TEST(SoundHostJackTest, WhatReachesTheServerIsWhatWasRecorded) {
       "server period %u frames (%.1f ms), stream port playback latency %u..%u frames, "
       "process CPU %.2f%% of one core\n",
       period, period * 1000.0 / 44100.0, latency.min, latency.max, 100.0 * cpu / wall);
-  const std::vector<std::int16_t> recorded = ReadWav(wavPath);
+  const std::vector<std::int16_t> recorded = ReadWavFile(wavPath).samples;
   std::filesystem::remove(wavPath);
   const std::vector<std::int16_t> captured = capture.Samples();
   ASSERT_GT(recorded.size(), 44100u);
