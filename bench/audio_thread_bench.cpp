@@ -7,9 +7,9 @@
 #include <chrono>
 #include <thread>
 
-#include "output/audio_stream.h"
+#include "platform/sound/audio_stream.h"
 #include "output/block_renderer.h"
-#include "platform/sound_fake_layer.h"
+#include "platform/sound/sound_fake_layer.h"
 #include "sequencer/riff_player.h"
 #include "tests/fresh_modules.h"
 

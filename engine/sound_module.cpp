@@ -11,21 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "engine/output_file.h"
+#include "files/output_file.h"
+#include "files/param_file.h"
 
 namespace {
 
-bool ReadInt16(std::FILE* file, ParamValue& value) {
-  unsigned char bytes[2];
+bool ReadWord(std::FILE* file, ParamValue& value) {
+  std::uint8_t bytes[2];
   if (std::fread(bytes, 1, 2, file) != 2) return false;
-  value = static_cast<ParamValue>(static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8)));
+  value = param_file::DecodeWord(bytes);
   return true;
-}
-
-bool WriteInt16(std::FILE* file, ParamValue value) {
-  const auto bits = static_cast<std::uint16_t>(value);
-  const unsigned char bytes[2] = {static_cast<unsigned char>(bits & 0xFF), static_cast<unsigned char>(bits >> 8)};
-  return std::fwrite(bytes, 1, 2, file) == 2;
 }
 
 bool Refuse(std::string* error, const std::string& reason) {
@@ -39,8 +34,11 @@ bool CSoundModule::SaveParams(const char* path, std::string* error) {
   COutputFile out;
   if (!out.Open(path, OutputTargets::kRegularFiles)) return Refuse(error, out.ErrorText());
   const int count = GetParamCount();
-  bool written = WriteInt16(out.Stream(), static_cast<ParamValue>(count));
-  for (int i = 0; i < count && written; ++i) written = WriteInt16(out.Stream(), GetParam(i));
+  std::vector<ParamValue> values(count);
+  for (int i = 0; i < count; ++i) values[i] = GetParam(i);
+  std::vector<std::uint8_t> bytes(param_file::Size(count));
+  param_file::Encode(values.data(), count, bytes.data());
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out.Stream()) == bytes.size();
   if (!written || !out.Commit() || !out.Close()) {
     return Refuse(error, COutputFile::Describe(out.Error() != 0 ? out.Error() : errno));
   }
@@ -58,7 +56,7 @@ bool CSoundModule::LoadParams(const char* path, std::string* error) {
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return Refuse(error, COutputFile::Describe(errno));
   ParamValue count = 0;
-  bool complete = ReadInt16(file, count);
+  bool complete = ReadWord(file, count);
   std::string reason = complete ? "" : "it is too short to hold any values";
   if (complete && count > GetParamCount()) {
     complete = false;
@@ -67,7 +65,7 @@ bool CSoundModule::LoadParams(const char* path, std::string* error) {
   }
   std::vector<ParamValue> values(complete && count > 0 ? count : 0);
   for (ParamValue& value : values) {
-    if (!ReadInt16(file, value)) {
+    if (!ReadWord(file, value)) {
       complete = false;
       reason = "it ends before its last value (the file is cut short)";
       break;

@@ -22,7 +22,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "engine/output_file.h"
+#include "files/output_file.h"
 
 class CWavRecorder {
  public:

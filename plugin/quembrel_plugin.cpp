@@ -10,6 +10,7 @@
 #include <cstring>
 #include <new>
 
+#include "files/param_file.h"
 #include "output/post_process_params.h"
 
 namespace {
@@ -45,7 +46,7 @@ double NumberOf(const LV2_Atom* atom, double fallback, LV2_URID floatType, LV2_U
   return fallback;
 }
 
-// The parameter file layout: a little-endian int16 count, then the values in index order.
+// The state holds each module's values as its parameter file does.
 constexpr int kMaxStateValues =
     CSynthVoice::kParamCount > CRiffPlayer::kParamCount ? CSynthVoice::kParamCount : CRiffPlayer::kParamCount;
 
@@ -286,16 +287,12 @@ LV2_State_Status CQuembrelPlugin::Save(LV2_State_Store_Function store, LV2_State
   CSoundModule* modules[2] = {&chain.Voice(), &chain.RiffPlayer()};
   const LV2_URID keys[2] = {urids.presetKey, urids.riffKey};
   for (int m = 0; m < 2; ++m) {
-    std::uint8_t bytes[2 + 2 * kMaxStateValues];
+    ParamValue values[kMaxStateValues];
+    std::uint8_t bytes[param_file::Size(kMaxStateValues)];
     const int count = modules[m]->GetParamCount();
-    bytes[0] = static_cast<std::uint8_t>(count & 0xFF);
-    bytes[1] = static_cast<std::uint8_t>(count >> 8);
-    for (int i = 0; i < count; ++i) {
-      const auto bits = static_cast<std::uint16_t>(modules[m]->GetParam(i));
-      bytes[2 + 2 * i] = static_cast<std::uint8_t>(bits & 0xFF);
-      bytes[3 + 2 * i] = static_cast<std::uint8_t>(bits >> 8);
-    }
-    const LV2_State_Status status = store(handle, keys[m], bytes, static_cast<std::size_t>(2 + 2 * count),
+    for (int i = 0; i < count; ++i) values[i] = modules[m]->GetParam(i);
+    param_file::Encode(values, count, bytes);
+    const LV2_State_Status status = store(handle, keys[m], bytes, param_file::Size(count),
                                           urids.atomChunk, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
     if (status != LV2_STATE_SUCCESS) return status;
   }
@@ -313,14 +310,14 @@ LV2_State_Status CQuembrelPlugin::Restore(LV2_State_Retrieve_Function retrieve, 
     const auto* bytes = static_cast<const std::uint8_t*>(retrieve(handle, keys[m], &size, &type, &flags));
     if (bytes == nullptr) continue;
     // Checked whole before anything changes, as a parameter file is: at most the module's count.
-    const int count = size >= 2 ? static_cast<std::int16_t>(bytes[0] | bytes[1] << 8) : -1;
+    const int count = size >= 2 ? param_file::DecodeWord(bytes) : -1;
     if (type != urids.atomChunk || count < 0 || count > modules[m]->GetParamCount() ||
-        size != static_cast<std::size_t>(2 + 2 * count)) {
+        size != param_file::Size(count)) {
       result = LV2_STATE_ERR_BAD_TYPE;
       continue;
     }
     for (int i = 0; i < count; ++i) {
-      const auto value = static_cast<ParamValue>(static_cast<std::uint16_t>(bytes[2 + 2 * i] | bytes[3 + 2 * i] << 8));
+      const ParamValue value = param_file::DecodeWord(bytes + param_file::Size(i));
       if (m == 0) {
         ApplyVoiceParam(i, value);
       } else {

@@ -3,7 +3,7 @@
 // it through the dialog's default handling.
 #pragma once
 
-#include "platform/dialog.h"
+#include "platform/window/dialog.h"
 
 class CAboutBox : public CDialog {
  public:

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/popup_menu.h"
-#include "tools/bank/bank_catalog.h"
+#include "platform/window/popup_menu.h"
+#include "bank/bank_catalog.h"
 
 class CBankMenu {
  public:

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "platform/draw_context.h"
+#include "platform/window/draw_context.h"
 
 KnobCallback g_knobCallback = nullptr;
 CRasterImage g_knobStrip;

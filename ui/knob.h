@@ -14,8 +14,8 @@
 #include <string>
 
 #include "engine/param_info.h"
-#include "platform/button.h"
-#include "platform/raster_image.h"
+#include "platform/window/button.h"
+#include "platform/window/raster_image.h"
 
 using KnobCallback = void (*)(int controlId, int value);
 

@@ -4,13 +4,13 @@
 
 #include <chrono>
 
-#include "engine/output_file.h"
+#include "files/output_file.h"
 #include "engine/sample_rate.h"
-#include "output/audio_stream.h"
-#include "output/output_switch.h"
+#include "platform/sound/audio_stream.h"
+#include "platform/sound/output_switch.h"
 #include "output/wav_recorder.h"
-#include "platform/file_picker.h"
-#include "platform/message_box.h"
+#include "platform/window/file_picker.h"
+#include "platform/window/message_box.h"
 #include "sequencer/riff_params.h"
 #include "sequencer/riff_player.h"
 #include "ui/file_failure_text.h"

@@ -10,9 +10,9 @@
 
 #include <string>
 
-#include "platform/dialog.h"
-#include "platform/popup_menu.h"
-#include "platform/repeating_timer.h"
+#include "platform/window/dialog.h"
+#include "platform/window/popup_menu.h"
+#include "platform/window/repeating_timer.h"
 #include "ui/bank_menu.h"
 #include "ui/knob.h"
 #include "ui/knob_param.h"

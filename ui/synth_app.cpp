@@ -4,9 +4,9 @@
 #include <QSettings>
 #include <cstring>
 
-#include "output/output_switch.h"
+#include "platform/sound/output_switch.h"
 #include "output/wav_recorder.h"
-#include "platform/midi_input.h"
+#include "platform/sound/midi_input.h"
 #include "ui/synth_panel.h"
 
 CSynthApp g_synthApp;

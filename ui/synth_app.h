@@ -8,8 +8,8 @@
 
 #include <optional>
 
-#include "output/output_switch.h"
-#include "platform/application.h"
+#include "platform/sound/output_switch.h"
+#include "platform/window/application.h"
 
 class CSynthApp : public CApplication {
  public:

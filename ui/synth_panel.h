@@ -10,11 +10,11 @@
 #include <memory>
 #include <string>
 
-#include "output/output_switch.h"
-#include "platform/dialog.h"
-#include "platform/icon.h"
-#include "platform/popup_menu.h"
-#include "platform/repeating_timer.h"
+#include "platform/sound/output_switch.h"
+#include "platform/window/dialog.h"
+#include "platform/window/icon.h"
+#include "platform/window/popup_menu.h"
+#include "platform/window/repeating_timer.h"
 #include "ui/bank_menu.h"
 #include "sequencer/note_target.h"
 #include "ui/computer_keyboard.h"

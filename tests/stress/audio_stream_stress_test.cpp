@@ -14,11 +14,11 @@
 
 #include "engine/synth_voice.h"
 #include "engine/voice_params.h"
-#include "output/audio_stream.h"
+#include "platform/sound/audio_stream.h"
 #include "output/block_renderer.h"
 #include "output/post_process_params.h"
 #include "output/wav_recorder.h"
-#include "platform/sound_fake_layer.h"
+#include "platform/sound/sound_fake_layer.h"
 #include "sequencer/riff_params.h"
 #include "sequencer/riff_player.h"
 #include "tests/fresh_modules.h"

@@ -4,7 +4,7 @@
 // and the rate converter take part; the classic stream plays into the scripted device in real time,
 // since the sound server library it would otherwise go through cannot stop cleanly under the
 // sanitizer. Nothing may race, and the recording must come out a whole, readable file.
-#include "output/output_switch.h"
+#include "platform/sound/output_switch.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -17,7 +17,7 @@
 #include "engine/voice_params.h"
 #include "output/block_renderer.h"
 #include "output/wav_recorder.h"
-#include "platform/sound_fake_layer.h"
+#include "platform/sound/sound_fake_layer.h"
 #include "sequencer/riff_player.h"
 #include "sequencer/voice_note_target.h"
 #include "tests/fresh_modules.h"

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "tests/output/wav_file_reader.h"
-#include "tools/bank/bank_catalog.h"
-#include "tools/bank/bank_text.h"
+#include "bank/bank_catalog.h"
+#include "bank/bank_text.h"
 
 extern char** environ;
 

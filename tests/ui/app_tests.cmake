@@ -1,12 +1,12 @@
 # Tests of the panels and the application shell, headless with the scripted sound layer.
-set(quembrel_app_test_libs quembrel_app quembrel_platform_sound_fake PkgConfig::SNDFILE Qt6::Test)
+set(quembrel_app_test_libs quembrel_ui quembrel_sound PkgConfig::SNDFILE Qt6::Test)
 
 quembrel_add_test(NAME ui_synth_panel_test SOURCES synth_panel_test.cpp
                   LIBS ${quembrel_app_test_libs} LABELS unit)
 quembrel_add_test(NAME ui_riff_panel_test SOURCES riff_panel_test.cpp
                   LIBS ${quembrel_app_test_libs} LABELS unit)
 quembrel_add_test(NAME ui_computer_keyboard_test SOURCES computer_keyboard_test.cpp
-                  LIBS quembrel_app Qt6::Test LABELS unit)
+                  LIBS quembrel_ui Qt6::Test LABELS unit)
 
 quembrel_add_test(NAME ui_synth_app_test SOURCES synth_app_test.cpp
                   LIBS ${quembrel_app_test_libs} LABELS unit)

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/popup_menu.h"
-#include "tools/bank/bank_text.h"
+#include "platform/window/popup_menu.h"
+#include "bank/bank_text.h"
 
 // One entry of a bank menu ("Presets", "Riffs"): its category's title, its text and its command.
 struct BankMenuItem {

@@ -14,7 +14,7 @@
 
 #include "sequencer/midi_note_handler.h"
 #include "sequencer/note_target.h"
-#include "tests/platform/test_app.h"
+#include "tests/platform/window/test_app.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "engine/synth_voice.h"
-#include "output/audio_stream.h"
+#include "platform/sound/audio_stream.h"
 #include "output/wav_recorder.h"
 #include "sequencer/riff_player.h"
 #include "tests/output/wav_file_reader.h"

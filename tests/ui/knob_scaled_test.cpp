@@ -6,8 +6,8 @@
 
 #include <QTest>
 
-#include "platform/dialog.h"
-#include "tests/platform/test_app.h"
+#include "platform/window/dialog.h"
+#include "tests/platform/window/test_app.h"
 #include "ui/knob.h"
 
 namespace {

@@ -18,12 +18,12 @@
 
 #include "engine/voice_params.h"
 
-#include "platform/dialog.h"
-#include "platform/dialog_units.h"
-#include "platform/draw_context.h"
-#include "platform/icon.h"
-#include "platform/owner_draw_button.h"
-#include "tests/platform/test_app.h"
+#include "platform/window/dialog.h"
+#include "platform/window/dialog_units.h"
+#include "platform/window/draw_context.h"
+#include "platform/window/icon.h"
+#include "platform/window/owner_draw_button.h"
+#include "tests/platform/window/test_app.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/voice_params.h"
-#include "output/audio_stream.h"
+#include "platform/sound/audio_stream.h"
 #include "output/wav_recorder.h"
 #include "sequencer/riff_params.h"
 #include "tests/output/wav_file_reader.h"

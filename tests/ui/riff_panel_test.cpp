@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "engine/synth_voice.h"
-#include "output/audio_stream.h"
+#include "platform/sound/audio_stream.h"
 #include "output/distortion.h"
 #include "output/wav_recorder.h"
 #include "sequencer/riff_params.h"

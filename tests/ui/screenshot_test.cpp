@@ -9,7 +9,7 @@
 #include <QImage>
 #include <QTest>
 
-#include "platform/dialog_units.h"
+#include "platform/window/dialog_units.h"
 #include "tests/ui/program_fixture.h"
 #include "ui/about_box.h"
 

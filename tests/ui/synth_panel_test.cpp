@@ -20,10 +20,10 @@
 
 #include "engine/synth_voice.h"
 #include "engine/voice_params.h"
-#include "output/audio_stream.h"
+#include "platform/sound/audio_stream.h"
 #include "output/distortion.h"
 #include "output/echo_delay.h"
-#include "output/output_switch.h"
+#include "platform/sound/output_switch.h"
 #include "output/wav_recorder.h"
 #include "sequencer/riff_params.h"
 #include "sequencer/riff_player.h"

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/output_file.h"
-#include "tools/bank/bank_text.h"
+#include "files/output_file.h"
+#include "bank/bank_text.h"
 
 namespace {
 

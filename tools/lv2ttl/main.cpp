@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "plugin/plugin_ports.h"
-#include "tools/bank/bank_text.h"
+#include "bank/bank_text.h"
 
 namespace {
 

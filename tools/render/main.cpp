@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/output_file.h"
+#include "files/output_file.h"
 #include "engine/synth_voice.h"
 #include "engine/voice_params.h"
 #include "output/block_renderer.h"
@@ -23,7 +23,7 @@
 #include "output/wav_recorder.h"
 #include "sequencer/riff_params.h"
 #include "sequencer/riff_player.h"
-#include "tools/bank/bank_catalog.h"
+#include "bank/bank_catalog.h"
 #include "tools/render/progress_bar.h"
 #include "tools/render/render_options.h"
 

@@ -1,0 +1,120 @@
+// The audio stream: device set-up, the audio thread's refill loop and the stop handshake.
+#include "platform/sound/audio_stream.h"
+
+#include <cstring>
+
+CAudioStream g_audioStream;
+
+CAudioStream::CAudioStream()
+    : callback(nullptr),
+      window(nullptr),
+      thread(kNoSoundThread),
+      writePos(0),
+      running(0),
+      stopRequest(0),
+      layer(nullptr) {}
+
+CAudioStream::~CAudioStream() { Stop(); }
+
+void CAudioStream::SetWindow(SoundWindow newWindow) { window = newWindow; }
+
+bool CAudioStream::IsStopped() const {
+  return !device && !primaryBuffer && !loopBuffer && thread == kNoSoundThread &&
+         running.load(std::memory_order_acquire) == 0;
+}
+
+bool CAudioStream::Start(BlockCallback blockCallback) {
+  if (!IsStopped()) Stop();
+  callback = blockCallback;
+  layer = g_soundLayer;
+  if (!layer) return false;
+  device = layer->OpenDevice();
+  if (!device) return false;
+  if (!device->ClaimExclusive(window)) return false;
+  primaryBuffer = device->CreatePrimaryBuffer();
+  if (!primaryBuffer) return false;
+  if (!primaryBuffer->ApplyFormat(kPcm16Mono44100)) return false;
+  loopBuffer = device->CreateLoopBuffer(kLoopBytes, kPcm16Mono44100);
+  if (!loopBuffer) return false;
+  SoundRegion first{};
+  SoundRegion second{};
+  if (loopBuffer->Lock(0, kLoopBytes, &first, &second)) {
+    if (first.data) std::memset(first.data, 0, first.byteCount);
+    loopBuffer->Commit(first, second);
+  }
+  if (!loopBuffer->PlayLooping()) return false;
+  thread = layer->StartThread(&CAudioStream::AudioThreadProc, this);
+  // Only a thread that exists can acknowledge a stop, so only then is the stream running.
+  if (thread == kNoSoundThread) return false;
+  running.store(1, std::memory_order_release);
+  return true;
+}
+
+void CAudioStream::Stop() {
+  if (running.load(std::memory_order_acquire) == 1) {
+    do {
+      stopRequest.store(1, std::memory_order_release);
+    } while (running.load(std::memory_order_acquire) != 0);
+  }
+  if (thread != kNoSoundThread) {
+    layer->CloseThread(thread);
+    thread = kNoSoundThread;
+  }
+  loopBuffer.reset();
+  primaryBuffer.reset();
+  device.reset();
+  Reset();
+}
+
+void CAudioStream::Reset() {
+  if (thread != kNoSoundThread || device || primaryBuffer || loopBuffer) {
+    Stop();
+    return;
+  }
+  running.store(0, std::memory_order_relaxed);
+  stopRequest.store(0, std::memory_order_relaxed);
+  writePos = 0;
+}
+
+std::uint32_t CAudioStream::AudioThreadProc(void* param) {
+  auto* stream = static_cast<CAudioStream*>(param);
+  if (!stream) return 0;
+  while (stream->FillBuffer()) stream->layer->Pause(kPollMs);
+  return 0;
+}
+
+bool CAudioStream::FillBuffer() {
+  if (!loopBuffer) return false;
+  std::uint32_t play = 0;
+  // A position outside the loop is as good as none; an odd one is taken down to its sample.
+  if (!loopBuffer->ReadPlayPosition(&play) || play >= kLoopBytes) play = 0;
+  play &= ~1u;
+  const std::uint32_t count = writePos < play ? play - writePos : play - writePos + kLoopBytes;
+  SoundRegion first{};
+  SoundRegion second{};
+  while (!loopBuffer->Lock(writePos, count, &first, &second)) {
+    // A buffer that cannot be restored must neither keep Stop waiting nor spin a core.
+    if (stopRequest.load(std::memory_order_acquire) != 0) {
+      running.store(0, std::memory_order_release);
+      return false;
+    }
+    layer->Pause(kLockRetryPauseMs);
+    loopBuffer->Recover();
+    loopBuffer->PlayLooping();
+  }
+  if (callback) {
+    if (first.data && first.byteCount > 0) {
+      callback(static_cast<std::int16_t*>(first.data), static_cast<std::int32_t>(first.byteCount));
+    }
+    if (second.data && second.byteCount > 0) {
+      callback(static_cast<std::int16_t*>(second.data),
+               static_cast<std::int32_t>(second.byteCount));
+    }
+  }
+  loopBuffer->Commit(first, second);
+  writePos += count;
+  if (writePos >= kLoopBytes) writePos -= kLoopBytes;
+  const bool stopping = stopRequest.load(std::memory_order_acquire) != 0;
+  if (stopping) running.store(0, std::memory_order_release);
+  return !stopping;
+}

@@ -1,0 +1,67 @@
+// Plays the program's output in real time. The stream opens the default sound device, sets 16-bit
+// mono 44100 Hz output, creates one looping buffer of 8192 bytes (4096 samples, 92.9 ms), starts
+// it playing and starts the audio thread. Every 20 ms the audio thread has the block callback
+// render everything played since its last look, right up to the play position, so each sample is
+// heard about one buffer length after it was rendered.
+//
+// Two threads meet here. The user-interface thread calls SetWindow, Start and Stop; the audio
+// thread runs AudioThreadProc, FillBuffer and the callback. No lock is taken: Stop ends the audio
+// thread with a handshake over two flags. Only Stop sets `stopRequest`; only the audio thread
+// clears `running`, after the last buffer operation of its pass, and Stop releases the buffers
+// only once it has seen `running` clear. Release and acquire order the two sides.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "output/block_callback.h"
+#include "platform/sound/sound_layer.h"
+
+class CAudioStream {
+ public:
+  static constexpr std::uint32_t kLoopBytes = 8192;
+  static constexpr std::uint32_t kPollMs = 20;
+  // Between attempts to lock a buffer that stays lost: long enough not to burn a core, short
+  // against the 92.9 ms the loop holds.
+  static constexpr std::uint32_t kLockRetryPauseMs = 5;
+
+  CAudioStream();
+  ~CAudioStream();
+  CAudioStream(const CAudioStream&) = delete;
+  CAudioStream& operator=(const CAudioStream&) = delete;
+
+  // How many frames after the newest one rendered the one now heard is, right after a pass: the
+  // whole loop, since each pass refills the loop up to the play position.
+  std::uint32_t LatencyFrames() const { return kLoopBytes / 2; }
+
+  void SetWindow(SoundWindow window);
+  // True when the buffer plays and the audio thread runs. A stream that is not stopped is
+  // stopped first.
+  bool Start(BlockCallback callback);
+  void Stop();
+  // Back to the starting state, keeping callback and window. On a stream that is not stopped
+  // this is a Stop, so that no buffer is dropped under the audio thread.
+  void Reset();
+
+  static std::uint32_t AudioThreadProc(void* stream);
+  // One refill pass; false when the audio thread is to end.
+  bool FillBuffer();
+
+ private:
+  bool IsStopped() const;
+
+  BlockCallback callback;
+  std::unique_ptr<CSoundDevice> device;
+  SoundWindow window;
+  std::unique_ptr<CSoundBuffer> primaryBuffer;
+  std::unique_ptr<CSoundBuffer> loopBuffer;
+  SoundThreadHandle thread;
+  std::uint32_t writePos;
+  std::atomic<std::uint8_t> running;
+  std::atomic<std::uint8_t> stopRequest;
+  // The layer that opened the device and started the thread, kept for closing them.
+  CSoundLayer* layer;
+};
+
+extern CAudioStream g_audioStream;

@@ -1,0 +1,60 @@
+// Chooses between the program's two sound outputs and switches between them while it runs.
+//
+// The classic output is the audio stream: a 4096-sample loop refilled every 20 ms, each sample
+// heard about one loop after it was rendered. The low-latency output renders inside the sound
+// system's callback, within a period of the server. Both drive the same chain through the block
+// renderer, so switching stops one and starts the other and everything else carries on: the riff
+// keeps its place and a recording in progress goes on with what the new output renders, without
+// a gap or a repeated block.
+//
+// On JACK the low-latency output holds the MIDI port "Quembrel" in its own client; the MIDI input's
+// JACK port is closed meanwhile so that one port receives the notes, and opened again on the way
+// back to the classic output.
+//
+// One control thread (the UI thread) calls Start, Switch and Stop. GetLatencyFrames may be read
+// from any thread.
+#pragma once
+
+#include <atomic>
+
+#include "output/block_callback.h"
+#include "platform/sound/low_latency_output.h"
+
+class CNoteTarget;
+
+enum class OutputMode { kClassic, kLowLatency };
+
+class COutputSwitch {
+ public:
+  // The classic loop plus the host output's queued periods, as engine frames.
+  static constexpr int kClassicLatencyFrames = 4096 + 3 * 128;
+
+  COutputSwitch();
+  COutputSwitch(const COutputSwitch&) = delete;
+  COutputSwitch& operator=(const COutputSwitch&) = delete;
+
+  // Starts the output chosen, rendering through `render`; MIDI reaching the low-latency output's
+  // own port plays `midiTarget`. When the low-latency output cannot start, the classic one plays
+  // and the mode stays classic. True when sound runs.
+  bool Start(OutputMode mode, BlockCallback render, CNoteTarget* midiTarget);
+  // Stops the running output and starts the one chosen, as Start does.
+  bool Switch(OutputMode mode);
+  void Stop();
+
+  OutputMode GetMode() const { return mode; }
+  const CLowLatencyOutput& GetLowLatencyOutput() const { return lowLatency; }
+  // From a frame being rendered to it being heard, in engine frames (44100 Hz); 0 without sound.
+  int GetLatencyFrames() const { return latencyFrames.load(std::memory_order_relaxed); }
+
+ private:
+  bool StartClassic();
+  bool StartLowLatency();
+
+  OutputMode mode;
+  BlockCallback render;
+  CNoteTarget* midiTarget;
+  CLowLatencyOutput lowLatency;
+  std::atomic<int> latencyFrames;
+};
+
+extern COutputSwitch g_outputSwitch;

@@ -1,0 +1,33 @@
+// The host's sound device: opens the output stream at once, so that a machine without any sound
+// output is found out when the device is opened.
+#include "platform/sound/sound_host_device.h"
+
+#include <new>
+#include <utility>
+
+#include "platform/sound/sound_host_loop_buffer.h"
+#include "platform/sound/sound_host_primary_buffer.h"
+
+std::unique_ptr<CHostSoundDevice> CHostSoundDevice::Open() {
+  auto output = std::make_unique<CHostSoundOutput>();
+  if (!output->Open()) return nullptr;
+  return std::make_unique<CHostSoundDevice>(std::move(output));
+}
+
+CHostSoundDevice::CHostSoundDevice(std::unique_ptr<CHostSoundOutput> output)
+    : output(std::move(output)) {}
+
+// The sound server shares the card between programs; there is nothing to claim.
+bool CHostSoundDevice::ClaimExclusive(SoundWindow) { return true; }
+
+std::unique_ptr<CSoundBuffer> CHostSoundDevice::CreatePrimaryBuffer() {
+  return std::make_unique<CHostPrimaryBuffer>();
+}
+
+std::unique_ptr<CSoundBuffer> CHostSoundDevice::CreateLoopBuffer(std::uint32_t byteCount,
+                                                                 const SoundFormat& format) {
+  if (!output || format != kPcm16Mono44100 || !output->GetRing().Allocate(byteCount)) {
+    return nullptr;
+  }
+  return std::make_unique<CHostLoopBuffer>(std::move(output));
+}

@@ -1,0 +1,24 @@
+// The host's sound device: an output stream opened on the machine's sound system, handed to the
+// looping buffer when that is created. One looping buffer per device.
+#pragma once
+
+#include <memory>
+
+#include "platform/sound/sound_device.h"
+#include "platform/sound/sound_host_output.h"
+
+class CHostSoundDevice : public CSoundDevice {
+ public:
+  // Null when no backend accepts the stream.
+  static std::unique_ptr<CHostSoundDevice> Open();
+
+  explicit CHostSoundDevice(std::unique_ptr<CHostSoundOutput> output);
+
+  bool ClaimExclusive(SoundWindow window) override;
+  std::unique_ptr<CSoundBuffer> CreatePrimaryBuffer() override;
+  std::unique_ptr<CSoundBuffer> CreateLoopBuffer(std::uint32_t byteCount,
+                                                 const SoundFormat& format) override;
+
+ private:
+  std::unique_ptr<CHostSoundOutput> output;
+};

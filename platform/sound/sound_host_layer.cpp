@@ -1,0 +1,42 @@
+// The host sound layer, and the process-wide layer pointer that starts out pointing at it.
+#include "platform/sound/sound_host_layer.h"
+
+#include <chrono>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "platform/sound/sound_host_device.h"
+
+namespace {
+constinit CHostSoundLayer hostSoundLayer;
+}  // namespace
+
+constinit CSoundLayer* g_soundLayer = &hostSoundLayer;
+
+std::unique_ptr<CSoundDevice> CHostSoundLayer::OpenDevice() { return CHostSoundDevice::Open(); }
+
+SoundThreadHandle CHostSoundLayer::StartThread(SoundThreadProc proc, void* param) {
+  if (!proc) return kNoSoundThread;
+  try {
+    auto* thread = new std::thread(proc, param);
+    return reinterpret_cast<SoundThreadHandle>(thread);
+  } catch (const std::system_error&) {
+    return kNoSoundThread;
+  } catch (const std::bad_alloc&) {
+    return kNoSoundThread;
+  }
+}
+
+void CHostSoundLayer::Pause(std::uint32_t milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+// Callers close a thread only once it has acknowledged its end, so the join returns at once; it
+// keeps the thread from outliving the objects it used.
+void CHostSoundLayer::CloseThread(SoundThreadHandle thread) {
+  if (thread == kNoSoundThread) return;
+  auto* handle = reinterpret_cast<std::thread*>(thread);
+  if (handle->joinable()) handle->join();
+  delete handle;
+}

@@ -1,0 +1,36 @@
+// The sound layer: the handful of system services the audio stream needs, namely opening the
+// default output device and running, pausing and closing its thread. The program plays through
+// the host layer over the machine's sound server or card; tests put a scripted fake in its place.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/sound/sound_device.h"
+
+using SoundThreadHandle = std::intptr_t;
+inline constexpr SoundThreadHandle kNoSoundThread = -1;
+using SoundThreadProc = std::uint32_t (*)(void* param);
+
+class CSoundLayer {
+ public:
+  CSoundLayer() = default;
+  CSoundLayer(const CSoundLayer&) = delete;
+  CSoundLayer& operator=(const CSoundLayer&) = delete;
+
+  // Null when no output can be opened.
+  virtual std::unique_ptr<CSoundDevice> OpenDevice() = 0;
+  // Starts proc(param) at once on a new thread; kNoSoundThread when none could be created.
+  virtual SoundThreadHandle StartThread(SoundThreadProc proc, void* param) = 0;
+  virtual void Pause(std::uint32_t milliseconds) = 0;
+  // Frees the handle of a thread that has returned or is about to.
+  virtual void CloseThread(SoundThreadHandle thread) = 0;
+
+ protected:
+  // Never deleted through this interface, so that the host layer needs no destructor and is still
+  // there for a stream stopped during the program's exit.
+  ~CSoundLayer() = default;
+};
+
+// The layer the audio stream uses: the host layer unless a test has put another in its place.
+extern CSoundLayer* g_soundLayer;
