@@ -18,11 +18,10 @@ namespace {
 void AudioThreadWhileTheDefaultRiffPlays(benchmark::State& state) {
   CreateFreshModules();
   g_riffPlayer->Play();
-  CSoundLayer* savedLayer = g_soundLayer;
   for (auto _ : state) {
     CFakeSoundLayer fake;
     fake.SetPositionMode(FakePositionMode::kRealTime);
-    g_soundLayer = &fake;
+    g_audioStream.SetSoundLayer(&fake);
     const auto start = std::chrono::steady_clock::now();
     if (!g_audioStream.Start(&RenderBlock)) {
       state.SkipWithError("the stream did not start");
@@ -37,7 +36,7 @@ void AudioThreadWhileTheDefaultRiffPlays(benchmark::State& state) {
     state.counters["cpu_percent_of_one_core"] = 100.0 * cpu / wall;
     state.counters["real_time_factor"] = cpu > 0.0 ? wall / cpu : 0.0;
   }
-  g_soundLayer = savedLayer;
+  g_audioStream.SetSoundLayer(nullptr);
 }
 
 }  // namespace

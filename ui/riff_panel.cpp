@@ -6,9 +6,8 @@
 
 #include "files/output_file.h"
 #include "engine/sample_rate.h"
-#include "platform/sound/audio_stream.h"
-#include "platform/sound/output_switch.h"
 #include "output/wav_recorder.h"
+#include "platform/sound/audio_stream.h"
 #include "platform/window/file_picker.h"
 #include "platform/window/message_box.h"
 #include "sequencer/riff_params.h"
@@ -90,7 +89,8 @@ const DialogTemplate kRiffTemplate = {
 
 }  // namespace
 
-CRiffPanel::CRiffPanel(CWindow* parent) : CDialog(kRiffTemplate, parent) {}
+CRiffPanel::CRiffPanel(const PanelServices& given, CWindow* parent)
+    : CDialog(kRiffTemplate, parent), services(given) {}
 
 bool CRiffPanel::OnInitDialog() {
   CDialog::OnInitDialog();
@@ -205,10 +205,7 @@ void CRiffPanel::UpdateStepLight() {
     std::int64_t sincePass = now - timeline.LastAdvanceNs();
     sincePass = sincePass < 0 ? 0 : (sincePass > kLongestCatchUpNs ? kLongestCatchUpNs : sincePass);
     const std::int64_t played = sincePass * kSampleRate / 1000000000;
-    // The low-latency output is heard a period or two after rendering, the classic stream a loop.
-    const std::int64_t latency = g_outputSwitch.GetMode() == OutputMode::kLowLatency
-                                     ? g_outputSwitch.GetLatencyFrames()
-                                     : static_cast<std::int64_t>(g_audioStream.LatencyFrames());
+    const std::int64_t latency = services.output->GetLatencyFrames();
     const std::int64_t back = latency - played;
     heard = timeline.StepAt(static_cast<std::uint64_t>(back > 0 ? back : 0));
   }
@@ -240,7 +237,7 @@ void CRiffPanel::OnStepLightTimer() {
 
 void CRiffPanel::OnLoadRiff() {
   // Until the user has chosen a path, the dialog opens on the factory bank.
-  if (CFilePicker::Ask(true, nullptr, "Marrick Riff KV7|*.riff|All|*.*", g_lastRiffPath,
+  if (CFilePicker::Ask(services.askFile, true, nullptr, "Marrick Riff KV7|*.riff|All|*.*", g_lastRiffPath,
                        CBankCatalog::Installed().FolderOf(BankKind::kRiff))) {
     LoadRiffFile(g_lastRiffPath);
   }
@@ -257,7 +254,7 @@ void CRiffPanel::LoadRiffFile(const std::string& path) {
 
 void CRiffPanel::OnSaveRiff() {
   std::string reason;
-  if (CFilePicker::Ask(false, "riff", "Marrick Riff KV7|*.riff", g_lastRiffPath) &&
+  if (CFilePicker::Ask(services.askFile, false, "riff", "Marrick Riff KV7|*.riff", g_lastRiffPath) &&
       !g_riffPlayer->SaveParams(g_lastRiffPath.c_str(), &reason)) {
     CMessageBox::ShowError(this, FileFailureText("save the riff", g_lastRiffPath, reason) + kEarlierFileKept);
   }
@@ -272,7 +269,7 @@ void CRiffPanel::OnStopRecord() {
 }
 
 void CRiffPanel::OnRecord() {
-  if (!CFilePicker::Ask(false, "wav", "WAV file|*.wav", g_lastWavPath)) {
+  if (!CFilePicker::Ask(services.askFile, false, "wav", "WAV file|*.wav", g_lastWavPath)) {
     return;
   }
   if (!g_wavRecorder.Start(g_lastWavPath.c_str())) {

@@ -16,6 +16,7 @@
 #include "ui/bank_menu.h"
 #include "ui/knob.h"
 #include "ui/knob_param.h"
+#include "ui/panel_services.h"
 
 class CRiffPanel : public CDialog {
  public:
@@ -34,7 +35,7 @@ class CRiffPanel : public CDialog {
   // How often the step light looks at what is heard: within a frame of a 60 Hz display.
   static constexpr int kStepLightIntervalMs = 15;
 
-  explicit CRiffPanel(CWindow* parent = nullptr);
+  explicit CRiffPanel(const PanelServices& services, CWindow* parent = nullptr);
 
   bool OnInitDialog() override;
   void DoDataExchange() override;
@@ -72,6 +73,7 @@ class CRiffPanel : public CDialog {
   void OnRecord();
   static void OnStepLightTimer();
 
+  PanelServices services;
   CKnob knobs[kKnobCount];
   CPopupMenu contextMenu;
   CBankMenu riffs;

@@ -6,7 +6,6 @@
 
 #include "platform/sound/output_switch.h"
 #include "output/wav_recorder.h"
-#include "platform/sound/midi_input.h"
 #include "ui/synth_panel.h"
 
 CSynthApp g_synthApp;
@@ -22,15 +21,16 @@ void CSynthApp::ParseArguments(int argc, char** argv) {
 }
 
 bool CSynthApp::InitInstance() {
+  PanelServices services{&output, OutputMode::kClassic, askFile};
   if (outputOverride) {
-    CSynthPanel::SetStartOutputMode(*outputOverride);
+    services.startMode = *outputOverride;
   } else {
     const QSettings settings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication);
-    CSynthPanel::SetStartOutputMode(settings.value(CSynthPanel::kLowLatencySetting, false).toBool()
-                                        ? OutputMode::kLowLatency
-                                        : OutputMode::kClassic);
+    services.startMode = settings.value(CSynthPanel::kLowLatencySetting, false).toBool()
+                             ? OutputMode::kLowLatency
+                             : OutputMode::kClassic;
   }
-  CSynthPanel panel;
+  CSynthPanel panel(services);
   SetMainWindow(&panel);
   panel.DoModal();
   SetMainWindow(nullptr);
@@ -48,8 +48,8 @@ void CSynthApp::OnQuitSignal() {
 // the audio thread must still stop before the recorder closes its file, and both before the
 // process's own teardown takes objects the audio thread uses.
 void CSynthApp::OnExit() {
-  g_midiInput.Close();
-  g_outputSwitch.Stop();
+  output.Midi().Close();
+  output.Stop();
   if (g_wavRecorder.IsRecording()) {
     g_wavRecorder.Finish();
   }

@@ -3,13 +3,15 @@
 // ends, and OnExit makes sure the sound output is stopped before a recording still running is
 // finished, whatever ended the panel: the close box, Escape or a signal. The sound output it
 // starts with is the one the user chose last (kept in the settings), unless the command line names
-// one for this run.
+// one for this run. The application owns what the panels are handed: the output switch with its
+// MIDI input, and who answers their file dialogs.
 #pragma once
 
 #include <optional>
 
 #include "platform/sound/output_switch.h"
 #include "platform/window/application.h"
+#include "platform/window/file_picker.h"
 
 class CSynthApp : public CApplication {
  public:
@@ -25,8 +27,13 @@ class CSynthApp : public CApplication {
   // recording is finished), whatever dialog is open, and the program exits with status 0.
   void OnQuitSignal() override;
 
+  // Who answers the panels' file dialogs: the real dialogs unless a test scripts them.
+  void SetFileDialogRunner(CFilePicker::Runner runner) { askFile = runner; }
+
  private:
   std::optional<OutputMode> outputOverride;
+  COutputSwitch output;
+  CFilePicker::Runner askFile = &CFilePicker::ShowDialog;
 };
 
 extern CSynthApp g_synthApp;

@@ -45,10 +45,6 @@ std::string g_lastPresetPath;
 
 namespace {
 
-// The MIDI input plays the voice through this target from its own threads until it is closed, at
-// the latest at exit, so the target is replaced only while the input is closed and never freed.
-CVoiceNoteTarget* midiTarget = nullptr;
-
 struct RadioGroup {
   int firstId;
   int paramIndex;
@@ -181,12 +177,16 @@ void DrainRecorder() {
   }
 }
 
-OutputMode g_startOutputMode = OutputMode::kClassic;
-
 }  // namespace
 
-CSynthPanel::CSynthPanel(CWindow* parent) : CDialog(kSynthTemplate, parent) {
+CSynthPanel::CSynthPanel(const PanelServices& given, CWindow* parent)
+    : CDialog(kSynthTemplate, parent), services(given) {
   icon.LoadResource(kProgramIconId);
+}
+
+CSynthPanel::~CSynthPanel() {
+  services.output->Midi().Close();
+  services.output->Stop();
 }
 
 bool CSynthPanel::OnInitDialog() {
@@ -212,7 +212,7 @@ bool CSynthPanel::OnInitDialog() {
   StartProgramModules();
   RefreshControls();
 
-  g_riffPanel = new CRiffPanel();
+  g_riffPanel = new CRiffPanel(services);
   g_riffPanel->Create();
   PlaceSideBySide(*this, *g_riffPanel);
   g_riffPanel->ShowWindow(kShowNormal);
@@ -225,13 +225,13 @@ bool CSynthPanel::OnInitDialog() {
   // Sound comes last, once everything it reads exists; without a device the program runs silent.
   // MIDI opens first, so that a low-latency output holding its own JACK MIDI port can close the
   // MIDI input's one.
-  g_midiInput.Close();
-  delete midiTarget;
-  midiTarget = new CVoiceNoteTarget(*g_voice);
-  g_midiInput.Open(*midiTarget);
+  COutputSwitch& output = *services.output;
+  output.Midi().Close();
+  midiTarget = std::make_unique<CVoiceNoteTarget>(*g_voice);
+  output.Midi().Open(*midiTarget);
   g_audioStream.SetWindow(GetWidget());
-  g_outputSwitch.Start(g_startOutputMode, &RenderBlock, midiTarget);
-  systemMenu.CheckMenuItem(kLowLatencyCommand, g_outputSwitch.GetMode() == OutputMode::kLowLatency);
+  output.Start(services.startMode, &RenderBlock, midiTarget.get());
+  systemMenu.CheckMenuItem(kLowLatencyCommand, output.GetMode() == OutputMode::kLowLatency);
   drainTimer.Start(kDrainIntervalMs, &DrainRecorder);
   return true;
 }
@@ -324,7 +324,7 @@ bool CSynthPanel::HandleCommand(int id, int code) {
 
 void CSynthPanel::OnClose() {
   if (keyboard) keyboard->ReleaseAll();
-  g_outputSwitch.Stop();
+  services.output->Stop();
   g_wavRecorder.Finish();
   CDialog::OnClose();
 }
@@ -356,14 +356,12 @@ void CSynthPanel::OnSysCommand(int id, LParam) {
   }
 }
 
-void CSynthPanel::SetStartOutputMode(OutputMode mode) { g_startOutputMode = mode; }
-
 // The choice is kept for the next run even when no low-latency output can start now; the check
 // mark shows the output that actually plays.
 void CSynthPanel::OnLowLatency() {
   const bool wanted = !systemMenu.IsMenuItemChecked(kLowLatencyCommand);
-  g_outputSwitch.Switch(wanted ? OutputMode::kLowLatency : OutputMode::kClassic);
-  systemMenu.CheckMenuItem(kLowLatencyCommand, g_outputSwitch.GetMode() == OutputMode::kLowLatency);
+  services.output->Switch(wanted ? OutputMode::kLowLatency : OutputMode::kClassic);
+  systemMenu.CheckMenuItem(kLowLatencyCommand, services.output->GetMode() == OutputMode::kLowLatency);
   QSettings settings(kSettingsOrganization, kSettingsApplication);
   settings.setValue(kLowLatencySetting, wanted);
 }
@@ -382,7 +380,7 @@ void CSynthPanel::OnNoteOff() {
 
 void CSynthPanel::OnLoadPreset() {
   // Until the user has chosen a path, the dialog opens on the factory bank.
-  if (CFilePicker::Ask(true, nullptr, "Marrick KV7|*.kv7|All|*.*", g_lastPresetPath,
+  if (CFilePicker::Ask(services.askFile, true, nullptr, "Marrick KV7|*.kv7|All|*.*", g_lastPresetPath,
                        CBankCatalog::Installed().FolderOf(BankKind::kSound))) {
     LoadPresetFile(g_lastPresetPath);
   }
@@ -400,7 +398,7 @@ void CSynthPanel::LoadPresetFile(const std::string& path) {
 
 void CSynthPanel::OnSavePreset() {
   std::string reason;
-  if (CFilePicker::Ask(false, "kv7", "Marrick KV7|*.kv7", g_lastPresetPath) &&
+  if (CFilePicker::Ask(services.askFile, false, "kv7", "Marrick KV7|*.kv7", g_lastPresetPath) &&
       !g_voice->SaveParams(g_lastPresetPath.c_str(), &reason)) {
     CMessageBox::ShowError(this, FileFailureText("save the preset", g_lastPresetPath, reason) + kEarlierFileKept);
   }

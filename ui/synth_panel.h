@@ -10,7 +10,6 @@
 #include <memory>
 #include <string>
 
-#include "platform/sound/output_switch.h"
 #include "platform/window/dialog.h"
 #include "platform/window/icon.h"
 #include "platform/window/popup_menu.h"
@@ -20,6 +19,7 @@
 #include "ui/computer_keyboard.h"
 #include "ui/knob.h"
 #include "ui/knob_param.h"
+#include "ui/panel_services.h"
 
 class CSynthPanel : public CDialog {
  public:
@@ -88,7 +88,9 @@ class CSynthPanel : public CDialog {
   // How often recorded samples are moved from the recorder's ring to the file.
   static constexpr int kDrainIntervalMs = 50;
 
-  explicit CSynthPanel(CWindow* parent = nullptr);
+  explicit CSynthPanel(const PanelServices& services, CWindow* parent = nullptr);
+  // Closes the MIDI input and stops the output, which play the panel's note target.
+  ~CSynthPanel() override;
 
   bool OnInitDialog() override;
   void DoDataExchange() override;
@@ -105,9 +107,6 @@ class CSynthPanel : public CDialog {
   // Commands of the panel's menu: the About box for 16..31, a bank sound for the Presets
   // entries, the low-latency switch for 48, nothing else.
   void OnSysCommand(int id, LParam lParam);
-  // The output the next panel starts with (the program sets it from its settings and command line).
-  static void SetStartOutputMode(OutputMode mode);
-
   const CPopupMenu& GetSystemMenu() const { return systemMenu; }
 
  private:
@@ -120,12 +119,15 @@ class CSynthPanel : public CDialog {
   void LoadPresetFile(const std::string& path);
   void OnLowLatency();
 
+  PanelServices services;
   CKnob knobs[kKnobCount];
   CIcon icon;
   CPopupMenu systemMenu;
   CBankMenu presets;
   CRepeatingTimer drainTimer;
   std::unique_ptr<CNoteTarget> voiceTarget;
+  // MIDI plays the voice through this target from the MIDI systems' threads.
+  std::unique_ptr<CNoteTarget> midiTarget;
   std::unique_ptr<CComputerKeyboard> keyboard;
 };
 

@@ -12,11 +12,18 @@ CAudioStream::CAudioStream()
       writePos(0),
       running(0),
       stopRequest(0),
+      nextLayer(&hostLayer),
       layer(nullptr) {}
 
 CAudioStream::~CAudioStream() { Stop(); }
 
 void CAudioStream::SetWindow(SoundWindow newWindow) { window = newWindow; }
+
+void CAudioStream::SetSoundLayer(CSoundLayer* newLayer) { nextLayer = newLayer != nullptr ? newLayer : &hostLayer; }
+
+std::uint32_t CAudioStream::LatencyFrames() const {
+  return kLoopBytes / 2 + (device ? device->GetOutputLatencyFrames() : 0);
+}
 
 bool CAudioStream::IsStopped() const {
   return !device && !primaryBuffer && !loopBuffer && thread == kNoSoundThread &&
@@ -26,8 +33,7 @@ bool CAudioStream::IsStopped() const {
 bool CAudioStream::Start(BlockCallback blockCallback) {
   if (!IsStopped()) Stop();
   callback = blockCallback;
-  layer = g_soundLayer;
-  if (!layer) return false;
+  layer = nextLayer;
   device = layer->OpenDevice();
   if (!device) return false;
   if (!device->ClaimExclusive(window)) return false;

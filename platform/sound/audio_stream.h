@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "output/block_callback.h"
+#include "platform/sound/sound_host_layer.h"
 #include "platform/sound/sound_layer.h"
 
 class CAudioStream {
@@ -32,10 +33,14 @@ class CAudioStream {
   CAudioStream& operator=(const CAudioStream&) = delete;
 
   // How many frames after the newest one rendered the one now heard is, right after a pass: the
-  // whole loop, since each pass refills the loop up to the play position.
-  std::uint32_t LatencyFrames() const { return kLoopBytes / 2; }
+  // whole loop, since each pass refills the loop up to the play position, and what the device
+  // holds after it.
+  std::uint32_t LatencyFrames() const;
 
   void SetWindow(SoundWindow window);
+  // The layer the next Start opens its device and thread through: the machine's own (null) unless
+  // a test hands the stream a scripted one, which must outlive the stream's use of it.
+  void SetSoundLayer(CSoundLayer* layer);
   // True when the buffer plays and the audio thread runs. A stream that is not stopped is
   // stopped first.
   bool Start(BlockCallback callback);
@@ -60,6 +65,8 @@ class CAudioStream {
   std::uint32_t writePos;
   std::atomic<std::uint8_t> running;
   std::atomic<std::uint8_t> stopRequest;
+  CHostSoundLayer hostLayer;
+  CSoundLayer* nextLayer;
   // The layer that opened the device and started the thread, kept for closing them.
   CSoundLayer* layer;
 };

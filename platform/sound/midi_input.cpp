@@ -11,7 +11,6 @@
 
 #include "sequencer/midi_note_handler.h"
 
-CMidiInput g_midiInput;
 
 namespace {
 

@@ -43,6 +43,3 @@ class CMidiInput {
   std::array<Port, 2> ports;
   CNoteTarget* target = nullptr;
 };
-
-// Opened by the application's start-up with a target that plays the voice, closed at shut-down.
-extern CMidiInput g_midiInput;

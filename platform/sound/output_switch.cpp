@@ -2,9 +2,6 @@
 #include "platform/sound/output_switch.h"
 
 #include "platform/sound/audio_stream.h"
-#include "platform/sound/midi_input.h"
-
-COutputSwitch g_outputSwitch;
 
 COutputSwitch::COutputSwitch()
     : mode(OutputMode::kClassic), render(nullptr), midiTarget(nullptr), latencyFrames(0) {}
@@ -31,16 +28,16 @@ void COutputSwitch::Stop() {
 
 bool COutputSwitch::StartClassic() {
   mode = OutputMode::kClassic;
-  g_midiInput.SetJackPortOpen(true);
+  midi.SetJackPortOpen(true);
   if (!g_audioStream.Start(render)) return false;
-  latencyFrames.store(kClassicLatencyFrames, std::memory_order_relaxed);
+  latencyFrames.store(static_cast<int>(g_audioStream.LatencyFrames()), std::memory_order_relaxed);
   return true;
 }
 
 bool COutputSwitch::StartLowLatency() {
   if (!lowLatency.Start(render, midiTarget)) return false;
   mode = OutputMode::kLowLatency;
-  if (lowLatency.HasMidiPort()) g_midiInput.SetJackPortOpen(false);
+  if (lowLatency.HasMidiPort()) midi.SetJackPortOpen(false);
   const long long frames = static_cast<long long>(lowLatency.GetLatencyFrames()) *
                            CRateConverter::kEngineRate / lowLatency.GetDeviceRate();
   latencyFrames.store(static_cast<int>(frames), std::memory_order_relaxed);

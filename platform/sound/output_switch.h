@@ -11,14 +11,16 @@
 // JACK port is closed meanwhile so that one port receives the notes, and opened again on the way
 // back to the classic output.
 //
-// One control thread (the UI thread) calls Start, Switch and Stop. GetLatencyFrames may be read
-// from any thread.
+// The switch holds the program's MIDI input, whose JACK port it hands over. One control thread
+// (the UI thread) calls Start, Switch, Stop and the MIDI input's Open and Close. GetLatencyFrames
+// may be read from any thread.
 #pragma once
 
 #include <atomic>
 
 #include "output/block_callback.h"
 #include "platform/sound/low_latency_output.h"
+#include "platform/sound/midi_input.h"
 
 class CNoteTarget;
 
@@ -26,9 +28,6 @@ enum class OutputMode { kClassic, kLowLatency };
 
 class COutputSwitch {
  public:
-  // The classic loop plus the host output's queued periods, as engine frames.
-  static constexpr int kClassicLatencyFrames = 4096 + 3 * 128;
-
   COutputSwitch();
   COutputSwitch(const COutputSwitch&) = delete;
   COutputSwitch& operator=(const COutputSwitch&) = delete;
@@ -42,8 +41,11 @@ class COutputSwitch {
   void Stop();
 
   OutputMode GetMode() const { return mode; }
+  // The MIDI input ports, opened and closed by the program's start-up and shut-down.
+  CMidiInput& Midi() { return midi; }
   const CLowLatencyOutput& GetLowLatencyOutput() const { return lowLatency; }
-  // From a frame being rendered to it being heard, in engine frames (44100 Hz); 0 without sound.
+  // From a frame being rendered to it being heard, in engine frames (44100 Hz), in either mode:
+  // what the step light allows for. 0 without sound.
   int GetLatencyFrames() const { return latencyFrames.load(std::memory_order_relaxed); }
 
  private:
@@ -54,7 +56,6 @@ class COutputSwitch {
   BlockCallback render;
   CNoteTarget* midiTarget;
   CLowLatencyOutput lowLatency;
+  CMidiInput midi;
   std::atomic<int> latencyFrames;
 };
-
-extern COutputSwitch g_outputSwitch;

@@ -25,4 +25,7 @@ class CSoundDevice {
   virtual std::unique_ptr<CSoundBuffer> CreatePrimaryBuffer() = 0;
   virtual std::unique_ptr<CSoundBuffer> CreateLoopBuffer(std::uint32_t byteCount,
                                                          const SoundFormat& format) = 0;
+  // From a sample leaving the looping buffer to it being heard, in engine frames (44100 Hz): what
+  // the device's own buffers hold. None for a device that plays the loop directly.
+  virtual std::uint32_t GetOutputLatencyFrames() const { return 0; }
 };

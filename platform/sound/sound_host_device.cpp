@@ -31,3 +31,5 @@ std::unique_ptr<CSoundBuffer> CHostSoundDevice::CreateLoopBuffer(std::uint32_t b
   }
   return std::make_unique<CHostLoopBuffer>(std::move(output));
 }
+
+std::uint32_t CHostSoundDevice::GetOutputLatencyFrames() const { return output ? output->GetLatencyFrames() : 0; }

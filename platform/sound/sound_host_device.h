@@ -18,6 +18,7 @@ class CHostSoundDevice : public CSoundDevice {
   std::unique_ptr<CSoundBuffer> CreatePrimaryBuffer() override;
   std::unique_ptr<CSoundBuffer> CreateLoopBuffer(std::uint32_t byteCount,
                                                  const SoundFormat& format) override;
+  std::uint32_t GetOutputLatencyFrames() const override;
 
  private:
   std::unique_ptr<CHostSoundOutput> output;

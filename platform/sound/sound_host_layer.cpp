@@ -1,4 +1,4 @@
-// The host sound layer, and the process-wide layer pointer that starts out pointing at it.
+// The host sound layer: the machine's sound device and plain system threads.
 #include "platform/sound/sound_host_layer.h"
 
 #include <chrono>
@@ -7,12 +7,6 @@
 #include <thread>
 
 #include "platform/sound/sound_host_device.h"
-
-namespace {
-constinit CHostSoundLayer hostSoundLayer;
-}  // namespace
-
-constinit CSoundLayer* g_soundLayer = &hostSoundLayer;
 
 std::unique_ptr<CSoundDevice> CHostSoundLayer::OpenDevice() { return CHostSoundDevice::Open(); }
 

@@ -26,6 +26,9 @@ bool CHostSoundOutput::OpenWith(int api) {
     return false;
   }
   floatSamples = opened.floatSamples;
+  // A JACK server plays each period as the next is computed; other backends say what they queue.
+  queuedPeriods = api == RtAudio::UNIX_JACK ? 1 : std::max(opened.bufferCount, 1u);
+  periodFrames = opened.frames;
   engineFrames = std::make_unique<std::int16_t[]>(converter.MaxEngineFrames());
   audio = std::move(opened.audio);
   return true;
@@ -61,6 +64,12 @@ void CHostSoundOutput::Close() {
 }
 
 CSoundRing& CHostSoundOutput::GetRing() { return ring; }
+
+std::uint32_t CHostSoundOutput::GetLatencyFrames() const {
+  if (!audio) return 0;
+  const long long deviceFrames = static_cast<long long>(queuedPeriods) * periodFrames + converter.LatencyFrames();
+  return static_cast<std::uint32_t>(deviceFrames * CRateConverter::kEngineRate / converter.OutputRate());
+}
 
 int CHostSoundOutput::Render(void* output, void*, unsigned int frames, double, unsigned int,
                              void* user) {

@@ -43,6 +43,9 @@ class CHostSoundOutput {
   // The rate the device plays at, and the converter's delay in its frames (0 at 44100 Hz).
   int GetDeviceRate() const { return converter.OutputRate(); }
   int GetConverterLatencyFrames() const { return converter.LatencyFrames(); }
+  // From a sample taken from the ring to it being heard, in engine frames: the backend's queued
+  // buffers and the converter's delay. 0 while closed.
+  std::uint32_t GetLatencyFrames() const;
 
  private:
   static int Render(void* output, void* input, unsigned int frames, double streamTime,
@@ -53,6 +56,9 @@ class CHostSoundOutput {
   CSoundRing ring;
   std::atomic<bool> started;
   bool floatSamples;
+  // The buffers the backend queues, each of `periodFrames` device frames.
+  unsigned int queuedPeriods = 0;
+  unsigned int periodFrames = 0;
   CRateConverter converter;
   // The ring's samples for one callback when they go through the converter.
   std::unique_ptr<std::int16_t[]> engineFrames;

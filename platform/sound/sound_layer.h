@@ -1,6 +1,6 @@
 // The sound layer: the handful of system services the audio stream needs, namely opening the
 // default output device and running, pausing and closing its thread. The program plays through
-// the host layer over the machine's sound server or card; tests put a scripted fake in its place.
+// the host layer over the machine's sound server or card; tests hand the stream a scripted fake.
 #pragma once
 
 #include <cstdint>
@@ -27,10 +27,6 @@ class CSoundLayer {
   virtual void CloseThread(SoundThreadHandle thread) = 0;
 
  protected:
-  // Never deleted through this interface, so that the host layer needs no destructor and is still
-  // there for a stream stopped during the program's exit.
+  // Never deleted through this interface: whoever made a layer keeps it.
   ~CSoundLayer() = default;
 };
-
-// The layer the audio stream uses: the host layer unless a test has put another in its place.
-extern CSoundLayer* g_soundLayer;

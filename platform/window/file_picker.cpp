@@ -1,4 +1,4 @@
-// CFilePicker: file dialogs over the toolkit's own dialog, with a replaceable runner for tests.
+// CFilePicker: file dialogs over the toolkit's own dialog, or the runner a test gives.
 #include "platform/window/file_picker.h"
 
 #include <QDir>
@@ -12,9 +12,6 @@
 #include "platform/window/window.h"
 
 namespace {
-
-CFilePicker::Runner g_filePickerRunner = nullptr;
-QWidget* g_filePickerOwner = nullptr;
 
 std::vector<std::string> SplitBars(const std::string& text) {
   std::vector<std::string> parts;
@@ -59,9 +56,9 @@ std::string PatternList(const std::string& patterns) {
 }  // namespace
 
 CFilePicker::CFilePicker(bool open, const char* defaultExtension, const std::string& fileName,
-                         unsigned flags, const char* filter, CWindow* ownerWindow)
-    : request{open, defaultExtension ? defaultExtension : "", fileName, flags, filter ? filter : ""},
-      owner(ownerWindow) {}
+                         unsigned flags, const char* filter, CWindow* owner, Runner answer)
+    : request{open, defaultExtension ? defaultExtension : "", fileName, flags, filter ? filter : "", owner},
+      runner(answer != nullptr ? answer : &ShowDialog) {}
 
 std::vector<std::string> CFilePicker::NameFilters(const std::string& filter) {
   const std::vector<std::string> parts = SplitBars(filter);
@@ -77,31 +74,21 @@ std::vector<std::string> CFilePicker::NameFilters(const std::string& filter) {
   return filters;
 }
 
-CFilePicker::Runner CFilePicker::SetRunner(Runner runner) {
-  const Runner previous = g_filePickerRunner;
-  g_filePickerRunner = runner;
-  return previous;
-}
-
 int CFilePicker::DoModal() {
   path.clear();
   std::string chosen;
-  g_filePickerOwner = owner != nullptr ? owner->GetWidget() : nullptr;
-  const bool confirmed =
-      g_filePickerRunner != nullptr ? g_filePickerRunner(request, chosen) : RunDialog(request, chosen);
-  g_filePickerOwner = nullptr;
-  if (!confirmed) {
+  if (!runner(request, chosen)) {
     return kIdCancel;
   }
   path = chosen;
   return kIdOk;
 }
 
-bool CFilePicker::Ask(bool open, const char* defaultExtension, const char* filter, std::string& path,
-                      const std::string& firstFolder, CWindow* owner) {
+bool CFilePicker::Ask(Runner runner, bool open, const char* defaultExtension, const char* filter,
+                      std::string& path, const std::string& firstFolder, CWindow* owner) {
   const std::string proposed = path.empty() && !firstFolder.empty() ? firstFolder + "/" : path;
   CFilePicker picker(open, defaultExtension, proposed,
-                     kFileHideReadOnly | kFileOverwritePrompt | kFilePathMustExist, filter, owner);
+                     kFileHideReadOnly | kFileOverwritePrompt | kFilePathMustExist, filter, owner, runner);
   if (picker.DoModal() != kIdOk || picker.GetPathName().empty()) {
     return false;
   }
@@ -109,8 +96,9 @@ bool CFilePicker::Ask(bool open, const char* defaultExtension, const char* filte
   return true;
 }
 
-bool CFilePicker::RunDialog(const FilePickerRequest& request, std::string& path) {
-  QFileDialog dialog(g_filePickerOwner, request.open ? QObject::tr("Open") : QObject::tr("Save As"));
+bool CFilePicker::ShowDialog(const FilePickerRequest& request, std::string& path) {
+  QFileDialog dialog(request.owner != nullptr ? request.owner->GetWidget() : nullptr,
+                     request.open ? QObject::tr("Open") : QObject::tr("Save As"));
   dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
   dialog.setFileMode(request.open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   QStringList filters;

@@ -1,8 +1,8 @@
 // CFilePicker: the open and save file dialogs the panels use for presets, riffs and recordings.
 // A request carries the kind of dialog, the default extension, the initial file name, flags and a
 // filter string of the form "Name|pattern|Name|pattern"; DoModal shows it and, on OK, gives the
-// chosen path. Tests install a runner of their own in place of the real dialog, which sees the
-// same request and picks the answer.
+// chosen path. Whoever asks says which runner answers: ShowDialog, the real dialog, or a test's
+// own, which sees the same request and picks the answer.
 #pragma once
 
 #include <string>
@@ -20,6 +20,7 @@ struct FilePickerRequest {
   std::string fileName;          // proposed at first; a full path picks the folder too
   unsigned flags;
   std::string filter;
+  CWindow* owner;  // the dialog sits over this window; null for none
 };
 
 class CFilePicker {
@@ -28,31 +29,29 @@ class CFilePicker {
   using Runner = bool (*)(const FilePickerRequest& request, std::string& path);
 
   CFilePicker(bool open, const char* defaultExtension, const std::string& fileName, unsigned flags,
-              const char* filter, CWindow* owner = nullptr);
+              const char* filter, CWindow* owner = nullptr, Runner runner = &ShowDialog);
   CFilePicker(const CFilePicker&) = delete;
   CFilePicker& operator=(const CFilePicker&) = delete;
 
   // kIdOk with the chosen path, or kIdCancel leaving the path empty.
   int DoModal();
-  // The panels' one way to ask for a file: an open or save dialog that proposes `path` (the last
-  // file chosen for the same purpose), or opens on `firstFolder` while `path` is empty; it asks
-  // before replacing a file and wants an existing folder. When the user confirms a path, sets
-  // `path` to it and returns true.
-  static bool Ask(bool open, const char* defaultExtension, const char* filter, std::string& path,
-                  const std::string& firstFolder = "", CWindow* owner = nullptr);
+  // The panels' one way to ask for a file: an open or save dialog, answered by `runner`, that
+  // proposes `path` (the last file chosen for the same purpose), or opens on `firstFolder` while
+  // `path` is empty; it asks before replacing a file and wants an existing folder. When the user
+  // confirms a path, sets `path` to it and returns true.
+  static bool Ask(Runner runner, bool open, const char* defaultExtension, const char* filter,
+                  std::string& path, const std::string& firstFolder = "", CWindow* owner = nullptr);
   // The chosen path as the file system spells it, ready for the standard file functions.
   const std::string& GetPathName() const { return path; }
 
   // The filter string as a list of name filters "Name (pattern pattern)"; ";" separates several
   // patterns of one entry, and "*.*" means every file. An entry without a pattern shows every file.
   static std::vector<std::string> NameFilters(const std::string& filter);
-  // Replaces the real dialog (null puts it back); returns the runner that was in use.
-  static Runner SetRunner(Runner runner);
+  // The real dialog, over the request's owner window.
+  static bool ShowDialog(const FilePickerRequest& request, std::string& path);
 
  private:
-  static bool RunDialog(const FilePickerRequest& request, std::string& path);
-
   FilePickerRequest request;
-  CWindow* owner;
+  Runner runner;
   std::string path;
 };

@@ -30,8 +30,7 @@ using namespace std::chrono_literals;
 TEST(AudioStreamStressTest, UserInterfaceChangesEverythingWhileTheAudioThreadRenders) {
   CFakeSoundLayer fake;
   fake.SetPositionMode(FakePositionMode::kRealTime);
-  CSoundLayer* savedLayer = g_soundLayer;
-  g_soundLayer = &fake;
+  g_audioStream.SetSoundLayer(&fake);
   CreateFreshModules();
   g_riffPlayer->Play();
   const std::filesystem::path dir = std::filesystem::temp_directory_path();
@@ -77,7 +76,7 @@ TEST(AudioStreamStressTest, UserInterfaceChangesEverythingWhileTheAudioThreadRen
   g_audioStream.Stop();
   if (g_wavRecorder.IsRecording()) g_wavRecorder.Finish();
   std::filesystem::remove(wavPath);
-  g_soundLayer = savedLayer;
+  g_audioStream.SetSoundLayer(nullptr);
 
   // About 150 passes in 3 s at the 20 ms poll, fewer when the sanitizer slows rendering down.
   EXPECT_GT(fake.Count(FakeSoundOp::kCommit), 30u);

@@ -4,6 +4,7 @@
 // and the rate converter take part; the classic stream plays into the scripted device in real time,
 // since the sound server library it would otherwise go through cannot stop cleanly under the
 // sanitizer. Nothing may race, and the recording must come out a whole, readable file.
+#include "platform/sound/audio_stream.h"
 #include "platform/sound/output_switch.h"
 
 #include <gtest/gtest.h>
@@ -33,15 +34,15 @@ TEST(OutputSwitchStressTest, SwitchingWhilePlayingAndRecording) {
   if (!why.empty()) GTEST_SKIP() << "no JACK server: " << why;
   CFakeSoundLayer fake;
   fake.SetPositionMode(FakePositionMode::kRealTime);
-  CSoundLayer* savedLayer = g_soundLayer;
-  g_soundLayer = &fake;
+  g_audioStream.SetSoundLayer(&fake);
+  COutputSwitch output;
   CreateFreshModules();
   g_riffPlayer->Play();
   CVoiceNoteTarget target(*g_voice);
   const std::string path = (std::filesystem::temp_directory_path() /
                             ("quembrel_switch_stress_" + std::to_string(getpid()) + ".wav")).string();
   ASSERT_TRUE(g_wavRecorder.Start(path.c_str()));
-  ASSERT_TRUE(g_outputSwitch.Start(OutputMode::kLowLatency, &RenderBlock, &target));
+  ASSERT_TRUE(output.Start(OutputMode::kLowLatency, &RenderBlock, &target));
 
   std::atomic<bool> done{false};
   std::thread player([&] {
@@ -56,14 +57,14 @@ TEST(OutputSwitchStressTest, SwitchingWhilePlayingAndRecording) {
   int latencyReads = 0;
   std::thread reader([&] {
     while (!done.load()) {
-      latencyReads += g_outputSwitch.GetLatencyFrames() >= 0 ? 1 : 0;
+      latencyReads += output.GetLatencyFrames() >= 0 ? 1 : 0;
       std::this_thread::sleep_for(1ms);
     }
   });
   for (int i = 0; i < 20; ++i) {
     const OutputMode next = i % 2 == 0 ? OutputMode::kClassic : OutputMode::kLowLatency;
-    EXPECT_TRUE(g_outputSwitch.Switch(next));
-    EXPECT_EQ(g_outputSwitch.GetMode(), next);
+    EXPECT_TRUE(output.Switch(next));
+    EXPECT_EQ(output.GetMode(), next);
     for (int j = 0; j < 4; ++j) {
       std::this_thread::sleep_for(10ms);
       g_wavRecorder.Drain();
@@ -72,8 +73,8 @@ TEST(OutputSwitchStressTest, SwitchingWhilePlayingAndRecording) {
   done = true;
   player.join();
   reader.join();
-  g_outputSwitch.Stop();
-  g_soundLayer = savedLayer;
+  output.Stop();
+  g_audioStream.SetSoundLayer(nullptr);
   ASSERT_TRUE(g_wavRecorder.Finish());
   EXPECT_GT(latencyReads, 0);
 

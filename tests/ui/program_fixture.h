@@ -43,7 +43,13 @@ struct ScriptedFileDialog {
     static std::vector<FilePickerRequest> requests;
     return requests;
   }
+  // From then on the real dialog answers, as for a user.
+  static bool& ShowsRealDialog() {
+    static bool real = false;
+    return real;
+  }
   static bool Run(const FilePickerRequest& request, std::string& path) {
+    if (ShowsRealDialog()) return CFilePicker::ShowDialog(request, path);
     Requests().push_back(request);
     if (Answers().empty()) {
       return false;
@@ -95,6 +101,12 @@ inline void StopManualStream() {
   audio.join();
 }
 
+// The output the test program's panels start, switch and stop, as the application's would be.
+inline COutputSwitch& ProgramOutput() {
+  static COutputSwitch* output = new COutputSwitch();
+  return *output;
+}
+
 // The synth panel after its start-up, made once per process. The sound layer runs no audio thread
 // unless a test asks for one before the first call; a test then drives the passes itself.
 inline CSynthPanel& StartProgram(FakeThreadMode threadMode = FakeThreadMode::kManual) {
@@ -104,9 +116,8 @@ inline CSynthPanel& StartProgram(FakeThreadMode threadMode = FakeThreadMode::kMa
       std::atexit(&StopManualStream);
     }
     FakeSound().SetThreadMode(threadMode);
-    g_soundLayer = &FakeSound();
-    CFilePicker::SetRunner(&ScriptedFileDialog::Run);
-    auto* created = new CSynthPanel();
+    g_audioStream.SetSoundLayer(&FakeSound());
+    auto* created = new CSynthPanel(PanelServices{&ProgramOutput(), OutputMode::kClassic, &ScriptedFileDialog::Run});
     created->Create();
     return created;
   }();

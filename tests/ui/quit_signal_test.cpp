@@ -44,7 +44,7 @@ void PlayAndRecord() {
   if (g_openDialog == OpenDialog::kAboutBox) {
     panel->OnSysCommand(CSynthPanel::kAboutCommand, 0);
   } else if (g_openDialog == OpenDialog::kFileDialog) {
-    CFilePicker::SetRunner(nullptr);
+    ScriptedFileDialog::ShowsRealDialog() = true;
     Click(*g_riffPanel, CRiffPanel::kLoadId);
   }
 }
@@ -65,8 +65,8 @@ pid_t StartRecordingProgram(OpenDialog dialog, const std::string& take, int& rep
     g_takePath = take;
     FakeSound().SetThreadMode(FakeThreadMode::kRun);
     FakeSound().SetPositionMode(FakePositionMode::kRealTime);
-    g_soundLayer = &FakeSound();
-    CFilePicker::SetRunner(&ScriptedFileDialog::Run);
+    g_audioStream.SetSoundLayer(&FakeSound());
+    g_synthApp.SetFileDialogRunner(&ScriptedFileDialog::Run);
     qAddPreRoutine(&ScheduleScenario);
     static char name[] = "quembrel";
     static char* argv[] = {name, nullptr};

@@ -94,8 +94,8 @@ TEST(SynthAppTest, RunsFromStartUpToAnOrderlyShutDown) {
   TestApp();
   FakeSound().SetThreadMode(FakeThreadMode::kRun);
   FakeSound().SetPositionMode(FakePositionMode::kRealTime);
-  g_soundLayer = &FakeSound();
-  CFilePicker::SetRunner(&ScriptedFileDialog::Run);
+  g_audioStream.SetSoundLayer(&FakeSound());
+  g_synthApp.SetFileDialogRunner(&ScriptedFileDialog::Run);
   const std::string wav = (TestFolder("quembrel_app") / "run.wav").string();
 
   StartupView view;

@@ -370,7 +370,7 @@ TEST_F(SynthPanelTest, LowLatencyItemSwitchesTheOutputAndIsRemembered) {
   switchOutput();
   const QSettings settings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication);
   EXPECT_TRUE(settings.value(CSynthPanel::kLowLatencySetting).toBool());
-  EXPECT_EQ(g_outputSwitch.GetMode() == OutputMode::kLowLatency,
+  EXPECT_EQ(ProgramOutput().GetMode() == OutputMode::kLowLatency,
             panel->GetSystemMenu().IsMenuItemChecked(CSynthPanel::kLowLatencyCommand));
   // Where a server did take it, the item switches back.
   if (panel->GetSystemMenu().IsMenuItemChecked(CSynthPanel::kLowLatencyCommand)) {
@@ -379,7 +379,7 @@ TEST_F(SynthPanelTest, LowLatencyItemSwitchesTheOutputAndIsRemembered) {
                      .value(CSynthPanel::kLowLatencySetting)
                      .toBool());
   }
-  EXPECT_EQ(g_outputSwitch.GetMode(), OutputMode::kClassic);
+  EXPECT_EQ(ProgramOutput().GetMode(), OutputMode::kClassic);
   EXPECT_FALSE(panel->GetSystemMenu().IsMenuItemChecked(CSynthPanel::kLowLatencyCommand));
 }
 

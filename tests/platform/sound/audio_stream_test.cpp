@@ -47,15 +47,13 @@ std::vector<FakeSoundOp> OpsOf(const std::vector<FakeSoundEvent>& events) {
 class AudioStreamTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedLayer = g_soundLayer;
-    g_soundLayer = &fake;
+    stream.SetSoundLayer(&fake);
     g_regions.clear();
     g_callbackCount.store(0);
     g_loopBase = nullptr;
   }
   void TearDown() override {
     stream.Stop();
-    g_soundLayer = savedLayer;
   }
 
   // Starts with no audio thread: the test runs the passes itself.
@@ -85,7 +83,6 @@ class AudioStreamTest : public ::testing::Test {
     return offset;
   }
 
-  CSoundLayer* savedLayer = nullptr;
   CFakeSoundLayer fake;
   CAudioStream stream;
 };
@@ -136,9 +133,9 @@ TEST_F(AudioStreamTest, RefillCoversEverythingPlayedSinceTheLastPass) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     CFakeSoundLayer caseLayer;
-    g_soundLayer = &caseLayer;
     caseLayer.SetThreadMode(FakeThreadMode::kManual);
     CAudioStream caseStream;
+    caseStream.SetSoundLayer(&caseLayer);
     ASSERT_TRUE(caseStream.Start(&RecordRegion));
     g_loopBase = caseLayer.GetLoopBytes();
     caseLayer.SetPositionMode(FakePositionMode::kFixed);
@@ -174,7 +171,6 @@ TEST_F(AudioStreamTest, RefillCoversEverythingPlayedSinceTheLastPass) {
     }
     stopper.join();
   }
-  g_soundLayer = &fake;
 }
 
 TEST_F(AudioStreamTest, RegionsHoldWhatTheCallbackWrote) {
@@ -213,9 +209,9 @@ TEST_F(AudioStreamTest, FailedLockRecoversReplaysAndLocksAgain) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     CFakeSoundLayer caseLayer;
-    g_soundLayer = &caseLayer;
     caseLayer.SetThreadMode(FakeThreadMode::kManual);
     CAudioStream caseStream;
+    caseStream.SetSoundLayer(&caseLayer);
     ASSERT_TRUE(caseStream.Start(&RecordRegion));
     g_loopBase = caseLayer.GetLoopBytes();
     g_regions.clear();
@@ -251,7 +247,6 @@ TEST_F(AudioStreamTest, FailedLockRecoversReplaysAndLocksAgain) {
     }
     stopper.join();
   }
-  g_soundLayer = &fake;
 }
 
 TEST_F(AudioStreamTest, FailedInitialLockStartsWithoutClearing) {
@@ -292,9 +287,9 @@ TEST_F(AudioStreamTest, FailedStartReturnsAtOnceAndStopReleasesWhatWasCreated) {
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.step));
     CFakeSoundLayer caseLayer;
-    g_soundLayer = &caseLayer;
     caseLayer.FailAt(c.step);
     CAudioStream caseStream;
+    caseStream.SetSoundLayer(&caseLayer);
     EXPECT_FALSE(caseStream.Start(&RecordRegion));
     const std::size_t startEvents = caseLayer.Events().size();
     EXPECT_EQ(caseLayer.Events().back().op, c.lastStartOp);
@@ -314,7 +309,6 @@ TEST_F(AudioStreamTest, FailedStartReturnsAtOnceAndStopReleasesWhatWasCreated) {
     caseStream.Stop();
     EXPECT_EQ(caseLayer.Events().back().op, Op::kReleaseDevice);
   }
-  g_soundLayer = &fake;
 }
 
 TEST_F(AudioStreamTest, StopWhileTheThreadSleepsWaitsForOneLastPass) {
@@ -390,6 +384,7 @@ TEST_F(AudioStreamTest, StartingAgainStopsTheRunningStreamFirst) {
 TEST_F(AudioStreamTest, DestroyingARunningStreamEndsItsThread) {
   {
     CAudioStream local;
+    local.SetSoundLayer(&fake);
     ASSERT_TRUE(local.Start(&RecordRegion));
     ASSERT_TRUE(WaitFor([&] { return fake.Count(FakeSoundOp::kPause) >= 1; }));
   }

@@ -298,12 +298,13 @@ TEST(LowLatencyOutputTest, ClassicStreamFigureForComparison) {
     if (!rig.why.empty()) GTEST_SKIP() << "no JACK server: " << rig.why;
     PlainVoice(kSquare);
     CVoiceNoteTarget target(*g_voice);
-    ASSERT_TRUE(g_midiInput.Open(target));
+    CMidiInput midi;
+    ASSERT_TRUE(midi.Open(target));
     ASSERT_TRUE(g_audioStream.Start(&RenderBlock));
     ASSERT_TRUE(rig.Connect("Quembrel MIDI:Quembrel", "Quembrel:outport 0"));
     const Onsets onsets = Measure(rig.keys, rig.capture, c.period, c.rate / 4, c.rate / 8, 8);
     g_audioStream.Stop();
-    g_midiInput.Close();
+    midi.Close();
     Report("classic", c.rate, c.period, onsets);
     // The classic figure is reported, not bounded. Its loop replays old sound when a loaded machine
     // delays the refill, so a note may be missed or timed from that sound; most must be heard.

@@ -45,29 +45,30 @@ TEST(OutputSwitchTest, SwitchingKeepsTheRecordingWholeAndInOrder) {
     CreateFreshModules();
     g_riffPlayer->Play();
     CVoiceNoteTarget target(*g_voice);
+    COutputSwitch output;
     const std::string path = (std::filesystem::temp_directory_path() /
                               ("quembrel_switch_" + std::to_string(getpid()) + ".wav")).string();
     ASSERT_TRUE(g_wavRecorder.Start(path.c_str()));
-    ASSERT_TRUE(g_outputSwitch.Start(OutputMode::kClassic, &RenderBlock, &target));
+    ASSERT_TRUE(output.Start(OutputMode::kClassic, &RenderBlock, &target));
     for (int i = 0; i < 6; ++i) {
       const OutputMode next = i % 2 == 0 ? OutputMode::kLowLatency : OutputMode::kClassic;
       std::this_thread::sleep_for(150ms);
       g_wavRecorder.Drain();
-      ASSERT_TRUE(g_outputSwitch.Switch(next));
-      EXPECT_EQ(g_outputSwitch.GetMode(), next);
-      EXPECT_GT(g_outputSwitch.GetLatencyFrames(), 0);
+      ASSERT_TRUE(output.Switch(next));
+      EXPECT_EQ(output.GetMode(), next);
+      EXPECT_GT(output.GetLatencyFrames(), 0);
       if (next == OutputMode::kLowLatency) {
         EXPECT_TRUE(HasPort(server, "Quembrel:Quembrel"));
-        EXPECT_LE(g_outputSwitch.GetLatencyFrames(), 256 + 64);
+        EXPECT_LE(output.GetLatencyFrames(), 256 + 64);
       } else {
-        EXPECT_GE(g_outputSwitch.GetLatencyFrames(), 4096);
+        EXPECT_GE(output.GetLatencyFrames(), 4096);
       }
       EXPECT_TRUE(HasPort(server, "Quembrel:outport 0"));
     }
     std::this_thread::sleep_for(150ms);
-    g_outputSwitch.Stop();
+    output.Stop();
     ASSERT_TRUE(g_wavRecorder.Finish());
-    EXPECT_EQ(g_outputSwitch.GetLatencyFrames(), 0);
+    EXPECT_EQ(output.GetLatencyFrames(), 0);
 
     const std::vector<std::int16_t> recorded = ReadWavFile(path).samples;
     std::filesystem::remove(path);

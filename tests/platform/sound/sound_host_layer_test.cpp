@@ -42,7 +42,6 @@ TEST(SoundHostLayerTest, WithoutAnyOutputStartFailsQuicklyAndSilently) {
   ::testing::internal::CaptureStdout();
   const auto before = std::chrono::steady_clock::now();
   EXPECT_EQ(layer.OpenDevice(), nullptr);
-  ASSERT_EQ(g_soundLayer->OpenDevice(), nullptr);
 
   CAudioStream stream;
   EXPECT_FALSE(stream.Start(&CountBlock));

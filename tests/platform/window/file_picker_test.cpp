@@ -43,13 +43,10 @@ bool FakeRunner(const FilePickerRequest& request, std::string& path) {
 
 TEST(FilePickerTest, ReplacementRunnerSeesTheRequestAndPicksThePath) {
   TestApp();
-  const CFilePicker::Runner previous = CFilePicker::SetRunner(FakeRunner);
-  EXPECT_EQ(previous, nullptr);
-
   g_answer = "/tmp/a riff.riff";
   CFilePicker save(false, "riff", "/home/u/old.riff",
                    kFileHideReadOnly | kFileOverwritePrompt | kFilePathMustExist,
-                   "Marrick Riff KV7|*.riff");
+                   "Marrick Riff KV7|*.riff", nullptr, &FakeRunner);
   EXPECT_EQ(save.DoModal(), kIdOk);
   EXPECT_EQ(save.GetPathName(), "/tmp/a riff.riff");
   EXPECT_FALSE(g_seen.open);
@@ -59,13 +56,11 @@ TEST(FilePickerTest, ReplacementRunnerSeesTheRequestAndPicksThePath) {
   EXPECT_EQ(g_seen.filter, "Marrick Riff KV7|*.riff");
 
   g_answer.clear();
-  CFilePicker open(true, nullptr, "", 0x806, "Marrick KV7|*.kv7|All|*.*");
+  CFilePicker open(true, nullptr, "", 0x806, "Marrick KV7|*.kv7|All|*.*", nullptr, &FakeRunner);
   EXPECT_EQ(open.DoModal(), kIdCancel);
   EXPECT_EQ(open.GetPathName(), "");
   EXPECT_TRUE(g_seen.open);
   EXPECT_EQ(g_seen.defaultExtension, "");
-
-  EXPECT_EQ(CFilePicker::SetRunner(nullptr), FakeRunner);
 }
 
 }  // namespace
