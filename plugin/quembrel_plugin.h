@@ -6,7 +6,8 @@
 // resampled.
 //
 // Threads, as LV2 defines them: Run on the audio thread; Activate, Save and Restore never at the
-// same time as Run. Run allocates nothing, takes no lock and does no I/O.
+// same time as Run. Run allocates nothing, takes no lock, does no I/O, and does bounded work
+// whatever the host sends.
 #pragma once
 
 #include <lv2/atom/atom.h>
@@ -28,6 +29,10 @@ class CQuembrelPlugin {
  public:
   // Output frames rendered in one pass; a longer host block is cut into such passes.
   static constexpr int kPassFrames = 4096;
+  // The most riff steps one pass plays, whatever the host's positions say: however many fall due,
+  // a run's work stays bounded. A sixteenth the host clock follows lasts at least a frame, so only
+  // a flood of position events in one block could reach it; the steps left over are then skipped.
+  static constexpr int kMaxStepsPerPass = kPassFrames;
 
   // Null when the rate cannot be served, the host lacks the URID map, or memory runs out.
   static CQuembrelPlugin* Create(double rate, const LV2_Feature* const* features);
@@ -84,13 +89,14 @@ class CQuembrelPlugin {
   // Where the current pass has got to, in output and in engine frames.
   int passOutput = 0;
   int passEngine = 0;
+  int stepsLeft = 0;
   const void* ports[kPluginPortCount] = {};
   // The value each parameter port was last applied with, so a port is applied only when it moves.
   int lastPortValue[kPluginPortCount] = {};
   bool portsSeen = false;
   bool hostRules = false;
   bool playing = false;
-  // The host's tempo and metre as last reported; positions may leave any of them out.
+  // The host's tempo and metre as last followed; positions may leave any of them out.
   double beatsPerMinute = 120.0;
   double beatsPerBar = 4.0;
   double beatUnit = 4.0;
