@@ -220,7 +220,7 @@ void CQuembrelPlugin::RunPass(float* out, int frames, const LV2_Atom_Event*& eve
                               std::uint32_t passStart, bool lastPass) {
   passOutput = 0;
   passEngine = 0;
-  stepsLeft = kMaxStepsPerPass;
+  stepsLeft = frames;
   const std::int64_t start = passStart;
   const std::int64_t passEnd = start + frames;
   for (; event != nullptr && event < end; event = lv2_atom_sequence_next(event)) {

@@ -29,10 +29,6 @@ class CQuembrelPlugin {
  public:
   // Output frames rendered in one pass; a longer host block is cut into such passes.
   static constexpr int kPassFrames = 4096;
-  // The most riff steps one pass plays, whatever the host's positions say: however many fall due,
-  // a run's work stays bounded. A sixteenth the host clock follows lasts at least a frame, so only
-  // a flood of position events in one block could reach it; the steps left over are then skipped.
-  static constexpr int kMaxStepsPerPass = kPassFrames;
 
   // Null when the rate cannot be served, the host lacks the URID map, or memory runs out.
   static CQuembrelPlugin* Create(double rate, const LV2_Feature* const* features);
@@ -89,6 +85,10 @@ class CQuembrelPlugin {
   // Where the current pass has got to, in output and in engine frames.
   int passOutput = 0;
   int passEngine = 0;
+  // Riff steps the current pass may still play: one per frame, however many the host's positions
+  // make due, so that a run's work stays bounded. A sixteenth the host clock follows lasts at least
+  // a frame, so only a flood of position events could use them up; the clock, behind, then plays
+  // only its latest step.
   int stepsLeft = 0;
   const void* ports[kPluginPortCount] = {};
   // The value each parameter port was last applied with, so a port is applied only when it moves.
