@@ -1,7 +1,7 @@
 // Tests of the LV2 instrument against what a careless or broken host may send: transport positions
 // no song reaches, events delivered in a run of no frames, and sequences whose events claim more
 // bytes than the sequence holds or stand outside the block. Each run must end, read only the bytes
-// it was given (the sanitizer build checks that), and sound as the plugin does for a sound input.
+// it was given (the sanitizer build checks that), and sound as it does for well-formed input.
 #include <gtest/gtest.h>
 #include <lv2/atom/atom.h>
 
@@ -40,9 +40,9 @@ std::vector<float> RenderPlaying(CLv2TestHost& host, const std::vector<TestEvent
 }
 
 TEST_F(Lv2HostInputTest, PositionsBeyondAnySongAreIgnoredAndEveryRunEnds) {
-  // Each of these once made a run step for ever or overflow its frame arithmetic. They are
-  // ignored: alone, the riff keeps its own tempo and Play; after a sound position, the host's
-  // clock goes on from that one.
+  // Each of these once made a run step for ever (the test's time-out ends it) or overflow its frame
+  // arithmetic. They are ignored: alone, the riff keeps its own tempo and Play; after a valid
+  // position, the host's clock goes on from that one.
   const struct {
     const char* what;
     double beats, bpm, speed;
@@ -64,7 +64,7 @@ TEST_F(Lv2HostInputTest, PositionsBeyondAnySongAreIgnoredAndEveryRunEnds) {
   for (const auto& c : cases) {
     const TestEvent bad = Position(0, c.beats, c.bpm, c.speed);
     EXPECT_EQ(RenderPlaying(host, {}, {bad}), own) << c.what << ", alone";
-    EXPECT_EQ(RenderPlaying(host, {start}, {bad}), followed) << c.what << ", after a sound position";
+    EXPECT_EQ(RenderPlaying(host, {start}, {bad}), followed) << c.what << ", after a valid position";
   }
   // The farthest position followed, 2^52 sixteenths (a multiple of 16), plays as the song's start.
   EXPECT_EQ(RenderPlaying(host, {Position(0, std::ldexp(1.0, 50), 120.0, 1.0)}, {}), followed);
@@ -129,7 +129,7 @@ TEST_F(Lv2HostInputTest, EventsAreReadOnlyWithinTheSequenceAndTheBlock) {
     int block;
     Spoil spoil;
     std::vector<TestEvent> sent;
-    // What the plugin is to make of it: the events a sound host would have sent instead.
+    // What the plugin is to make of it: the events a well-behaved host would have sent instead.
     std::vector<TestEvent> heard;
   } cases[] = {
       {"note on claiming 1000 bytes", 512, Spoil::kClaimsPastTheEnd, {Midi(100, {0x90, 45, 100})}, {}},
@@ -142,10 +142,10 @@ TEST_F(Lv2HostInputTest, EventsAreReadOnlyWithinTheSequenceAndTheBlock) {
        {Midi(511, {0x90, 57, 100})}},
   };
   for (const auto& c : cases) {
-    CLv2TestInstance spoilt(host), sound(host);
+    CLv2TestInstance spoilt(host), proper(host);
     ASSERT_NE(spoilt.Instance(), nullptr);
-    ASSERT_NE(sound.Instance(), nullptr);
-    for (CLv2TestInstance* i : {&spoilt, &sound}) i->Control("Play") = 1.0f;
+    ASSERT_NE(proper.Instance(), nullptr);
+    for (CLv2TestInstance* i : {&spoilt, &proper}) i->Control("Play") = 1.0f;
 
     std::vector<std::uint64_t> scratch(4096);
     auto* bytes = reinterpret_cast<std::uint8_t*>(scratch.data());
@@ -179,7 +179,7 @@ TEST_F(Lv2HostInputTest, EventsAreReadOnlyWithinTheSequenceAndTheBlock) {
       } else {
         spoilt.RunBlock(out, static_cast<std::uint32_t>(c.block));
       }
-      sound.RunBlock(b.data() + static_cast<std::size_t>(k) * c.block, static_cast<std::uint32_t>(c.block),
+      proper.RunBlock(b.data() + static_cast<std::size_t>(k) * c.block, static_cast<std::uint32_t>(c.block),
                      k == 0 ? c.heard : std::vector<TestEvent>{});
     }
     EXPECT_EQ(a, b) << c.what;
