@@ -10,6 +10,11 @@ namespace {
 // below the finest fraction a tempo given in single precision puts between boundaries (6e-8).
 constexpr double kFrameSlack = 3e-8;
 
+// A step's distance from the anchor is held to this many frames (about 700 years) before it
+// becomes an integer: only steps near the current block are ever played, and one long overdue
+// must not overflow.
+constexpr double kMaxOffset = 1e15;
+
 }  // namespace
 
 void CHostClock::Init() {
@@ -27,31 +32,43 @@ double CHostClock::PositionAt(std::int64_t frame) const {
 }
 
 std::int64_t CHostClock::FrameOf(std::int64_t sixteenth) const {
-  const double offset = (static_cast<double>(sixteenth) - anchorPosition) * framesPerSixteenth;
-  return anchorFrame + static_cast<std::int64_t>(std::ceil(offset - kFrameSlack));
+  const double offset = std::ceil((static_cast<double>(sixteenth) - anchorPosition) * framesPerSixteenth - kFrameSlack);
+  return anchorFrame + static_cast<std::int64_t>(std::fmax(-kMaxOffset, std::fmin(kMaxOffset, offset)));
 }
 
-void CHostClock::SetPosition(std::int64_t frame, double sixteenths, double sixteenLength, bool isRolling) {
-  const bool valid = std::isfinite(sixteenths) && std::isfinite(sixteenLength) && sixteenLength > 0.0;
-  const bool nowRolling = isRolling && valid;
-  const bool continues = rolling && nowRolling && std::fabs(PositionAt(frame) - sixteenths) < 0.5;
+std::int64_t CHostClock::LatestAt(std::int64_t frame) const {
+  return static_cast<std::int64_t>(std::floor(PositionAt(frame) + kFrameSlack / framesPerSixteenth));
+}
+
+bool CHostClock::SetPosition(std::int64_t frame, double sixteenths, double sixteenLength, bool isRolling) {
+  if (!(std::fabs(sixteenths) <= kMaxSixteenths)) return false;
+  if (isRolling && !(sixteenLength >= kMinFramesPerSixteenth && sixteenLength <= kMaxFramesPerSixteenth)) {
+    return false;
+  }
+  const bool continues = rolling && isRolling && std::fabs(PositionAt(frame) - sixteenths) < 0.5;
   hasPosition = true;
-  rolling = nowRolling;
+  rolling = isRolling;
   anchorFrame = frame;
-  anchorPosition = std::isfinite(sixteenths) ? sixteenths : 0.0;
-  if (!nowRolling) return;
+  anchorPosition = sixteenths;
+  if (!isRolling) return true;
   framesPerSixteenth = sixteenLength;
   if (!continues) {
     // A boundary less than half a frame behind the new position is played now, not skipped.
     nextSixteenth = static_cast<std::int64_t>(std::ceil(sixteenths - 0.5 / framesPerSixteenth));
   }
+  return true;
 }
 
 bool CHostClock::NextStep(std::int64_t from, std::int64_t to, std::int64_t& frame, int& step) {
   if (!rolling || from >= to) return false;
   std::int64_t at = FrameOf(nextSixteenth);
-  // A step already due (the host's position moved on without a jump) plays at once.
-  if (at < from) at = from;
+  // A step already due (the host's position moved on without a jump) plays at once; of several,
+  // the latest.
+  if (at < from) {
+    at = from;
+    const std::int64_t latest = LatestAt(from);
+    if (latest > nextSixteenth) nextSixteenth = latest;
+  }
   if (at >= to) return false;
   frame = at;
   step = static_cast<int>((nextSixteenth % 16 + 16) % 16);

@@ -7,12 +7,22 @@
 // that reports its position once plays as exactly as one that reports it every block. A position
 // that continues the previous one (within half a sixteenth) keeps the next step due; a jump
 // (locate, loop) starts again from the new position.
+//
+// Only positions a song can reach are followed: within 2^52 sixteenths of the start either way,
+// where a double still counts every sixteenth and a frame number never overflows, and, while
+// rolling, with a sixteenth between 1 and 10^9 frames long, so that a block never holds more steps
+// than frames. Anything else is refused and changes nothing. Steps the clock has fallen behind
+// (while the riff did not follow the host) are not played one by one: only the latest plays.
 #pragma once
 
 #include <cstdint>
 
 class CHostClock {
  public:
+  static constexpr double kMaxSixteenths = 4503599627370496.0;  // 2^52
+  static constexpr double kMinFramesPerSixteenth = 1.0;
+  static constexpr double kMaxFramesPerSixteenth = 1e9;
+
   CHostClock() { Init(); }
   CHostClock(const CHostClock&) = delete;
   CHostClock& operator=(const CHostClock&) = delete;
@@ -20,9 +30,9 @@ class CHostClock {
   void Init();
 
   // The host's position at frame `frame` of the current block: `sixteenths` since the song's
-  // start, one more every `framesPerSixteenth` frames while rolling. A stopped transport (or a
-  // length that is not positive and finite) stops the steps.
-  void SetPosition(std::int64_t frame, double sixteenths, double framesPerSixteenth, bool rolling);
+  // start, one more every `framesPerSixteenth` frames while rolling. A stopped transport stops the
+  // steps. False, and nothing changes, for a position outside the ranges above.
+  bool SetPosition(std::int64_t frame, double sixteenths, double framesPerSixteenth, bool rolling);
   bool IsRolling() const { return rolling; }
   bool HasPosition() const { return hasPosition; }
   // The song position, in sixteenths, at a frame of the current block, from the latest anchor.
@@ -37,6 +47,8 @@ class CHostClock {
 
  private:
   std::int64_t FrameOf(std::int64_t sixteenth) const;
+  // The latest sixteenth whose step falls at or before `frame`.
+  std::int64_t LatestAt(std::int64_t frame) const;
 
   bool hasPosition;
   bool rolling;

@@ -36,14 +36,31 @@ const void* FindFeature(const LV2_Feature* const* features, const char* uri) {
   return nullptr;
 }
 
+// A number atom's value; an atom too short for its type counts as left out.
 double NumberOf(const LV2_Atom* atom, double fallback, LV2_URID floatType, LV2_URID doubleType,
                 LV2_URID intType, LV2_URID longType) {
   if (atom == nullptr) return fallback;
-  if (atom->type == floatType) return reinterpret_cast<const LV2_Atom_Float*>(atom)->body;
-  if (atom->type == doubleType) return reinterpret_cast<const LV2_Atom_Double*>(atom)->body;
-  if (atom->type == intType) return reinterpret_cast<const LV2_Atom_Int*>(atom)->body;
-  if (atom->type == longType) return static_cast<double>(reinterpret_cast<const LV2_Atom_Long*>(atom)->body);
+  if (atom->type == floatType && atom->size >= sizeof(float)) {
+    return reinterpret_cast<const LV2_Atom_Float*>(atom)->body;
+  }
+  if (atom->type == doubleType && atom->size >= sizeof(double)) {
+    return reinterpret_cast<const LV2_Atom_Double*>(atom)->body;
+  }
+  if (atom->type == intType && atom->size >= sizeof(std::int32_t)) {
+    return reinterpret_cast<const LV2_Atom_Int*>(atom)->body;
+  }
+  if (atom->type == longType && atom->size >= sizeof(std::int64_t)) {
+    return static_cast<double>(reinterpret_cast<const LV2_Atom_Long*>(atom)->body);
+  }
   return fallback;
+}
+
+// Whether the event at `event` lies whole before `end`, its header and the body it claims: the
+// sizes a host writes are all there is to go by.
+bool FitsBefore(const LV2_Atom_Event* event, const LV2_Atom_Event* end) {
+  const std::ptrdiff_t room = reinterpret_cast<const std::uint8_t*>(end) - reinterpret_cast<const std::uint8_t*>(event);
+  return room >= static_cast<std::ptrdiff_t>(sizeof(LV2_Atom_Event)) &&
+         event->body.size <= static_cast<std::size_t>(room) - sizeof(LV2_Atom_Event);
 }
 
 // The state holds each module's values as its parameter file does.
@@ -184,6 +201,11 @@ void CQuembrelPlugin::Run(std::uint32_t frames) {
     end = reinterpret_cast<const LV2_Atom_Event*>(reinterpret_cast<const std::uint8_t*>(&sequence->body) +
                                                   sequence->atom.size);
   }
+  if (frames == 0) {
+    // Some hosts flush their events with a run of no frames: they take effect where the stream
+    // stands, at the next block's first frame.
+    RunPass(out, 0, event, end, 0, true);
+  }
   std::uint32_t done = 0;
   while (out != nullptr && done < frames) {
     const std::uint32_t left = frames - done;
@@ -199,31 +221,45 @@ void CQuembrelPlugin::RunPass(float* out, int frames, const LV2_Atom_Event*& eve
                               std::uint32_t passStart, bool lastPass) {
   passOutput = 0;
   passEngine = 0;
-  const std::int64_t passEnd = static_cast<std::int64_t>(passStart) + frames;
+  stepsLeft = frames;
+  const std::int64_t start = passStart;
+  const std::int64_t passEnd = start + frames;
   for (; event != nullptr && event < end; event = lv2_atom_sequence_next(event)) {
-    if (event->time.frames >= passEnd && !lastPass) break;
-    const std::int64_t at = event->time.frames - static_cast<std::int64_t>(passStart);
+    if (!FitsBefore(event, end)) {
+      // Nothing after an event that runs past the sequence can be found: the rest is dropped.
+      event = end;
+      break;
+    }
+    const std::int64_t time = event->time.frames;
+    if (time >= passEnd && !lastPass) break;
     // Events must come in time order within the block; one that goes back in time takes effect
     // where the block has got to, one past its end at its last frame.
-    int frame = at > passOutput ? static_cast<int>(at < frames ? at : frames - 1) : passOutput;
+    int frame = passOutput;
+    if (time >= passEnd) {
+      frame = frames - 1;
+    } else if (time > start + passOutput) {
+      frame = static_cast<int>(time - start);
+    }
     if (frame < passOutput) frame = passOutput;
     RenderUntil(frame);
     if (event->body.type == urids.midiEvent) {
       midi.Receive(static_cast<const std::uint8_t*>(LV2_ATOM_BODY_CONST(&event->body)), event->body.size);
-    } else if (event->body.type == urids.atomObject || event->body.type == urids.atomBlank) {
+    } else if ((event->body.type == urids.atomObject || event->body.type == urids.atomBlank) &&
+               event->body.size >= sizeof(LV2_Atom_Object_Body)) {
       const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
       if (object->body.otype == urids.timePosition) ReadPosition(object, frame);
     }
   }
   RenderUntil(frames);
-  converter.Process(engine.get(), out, frames);
+  if (frames > 0) converter.Process(engine.get(), out, frames);
   clock.EndBlock(frames);
 }
 
 void CQuembrelPlugin::RenderUntil(int until) {
   std::int64_t stepFrame = 0;
   int step = 0;
-  while (hostRules && clock.NextStep(passOutput, until, stepFrame, step)) {
+  while (stepsLeft > 0 && hostRules && clock.NextStep(passOutput, until, stepFrame, step)) {
+    --stepsLeft;
     const int engineAt = converter.EngineOffsetFor(static_cast<int>(stepFrame));
     if (engineAt > passEngine) {
       chain.Render(engine.get() + passEngine, engineAt - passEngine);
@@ -246,25 +282,52 @@ void CQuembrelPlugin::ReadPosition(const LV2_Atom_Object* position, int frame) {
   const LV2_Atom* perBar = nullptr;
   const LV2_Atom* unit = nullptr;
   const LV2_Atom* bpm = nullptr;
-  const LV2_Atom* newSpeed = nullptr;
-  lv2_atom_object_get(position, urids.timeBar, &bar, urids.timeBarBeat, &barBeat, urids.timeBeatsPerBar, &perBar,
-                      urids.timeBeatUnit, &unit, urids.timeBeatsPerMinute, &bpm, urids.timeSpeed, &newSpeed, 0);
+  const LV2_Atom* speedAtom = nullptr;
+  // The properties are walked here rather than by the atom library, so that each is checked to lie
+  // within the object; a position with one that does not is no position.
+  const auto* at = reinterpret_cast<const std::uint8_t*>(position + 1);
+  const auto* objectEnd = reinterpret_cast<const std::uint8_t*>(&position->body) + position->atom.size;
+  while (at < objectEnd) {
+    const auto room = static_cast<std::size_t>(objectEnd - at);
+    const auto* property = reinterpret_cast<const LV2_Atom_Property_Body*>(at);
+    if (room < sizeof(LV2_Atom_Property_Body) || property->value.size > room - sizeof(LV2_Atom_Property_Body)) {
+      return;
+    }
+    const LV2_URID key = property->key;
+    const LV2_Atom* value = &property->value;
+    if (key == urids.timeBar) bar = value;
+    if (key == urids.timeBarBeat) barBeat = value;
+    if (key == urids.timeBeatsPerBar) perBar = value;
+    if (key == urids.timeBeatUnit) unit = value;
+    if (key == urids.timeBeatsPerMinute) bpm = value;
+    if (key == urids.timeSpeed) speedAtom = value;
+    at += sizeof(LV2_Atom_Property_Body) + ((static_cast<std::size_t>(property->value.size) + 7) & ~std::size_t{7});
+  }
   const auto number = [this](const LV2_Atom* atom, double fallback) {
     return NumberOf(atom, fallback, urids.atomFloat, urids.atomDouble, urids.atomInt, urids.atomLong);
   };
-  beatsPerMinute = number(bpm, beatsPerMinute);
-  beatsPerBar = number(perBar, beatsPerBar);
-  beatUnit = number(unit, beatUnit);
-  speed = number(newSpeed, speed);
-  if (!(beatUnit > 0.0)) beatUnit = 4.0;
-  const double sixteenthsPerBeat = 16.0 / beatUnit;
+  const double newBeatsPerMinute = number(bpm, beatsPerMinute);
+  const double newBeatsPerBar = number(perBar, beatsPerBar);
+  double newBeatUnit = number(unit, beatUnit);
+  const double newSpeed = number(speedAtom, speed);
+  if (!(newBeatUnit > 0.0)) newBeatUnit = 4.0;
+  const double sixteenthsPerBeat = 16.0 / newBeatUnit;
   double sixteenths = clock.PositionAt(frame);
   if (bar != nullptr || barBeat != nullptr) {
-    sixteenths = (number(bar, 0.0) * beatsPerBar + number(barBeat, 0.0)) * sixteenthsPerBeat;
+    sixteenths = (number(bar, 0.0) * newBeatsPerBar + number(barBeat, 0.0)) * sixteenthsPerBeat;
   }
   // One division, so that the steps' frames carry as little rounding as the tempo allows.
-  const double framesPerSixteenth = 60.0 * converter.OutputRate() / (beatsPerMinute * sixteenthsPerBeat * speed);
-  clock.SetPosition(frame, sixteenths, framesPerSixteenth, speed > 0.0);
+  const double framesPerSixteenth =
+      60.0 * converter.OutputRate() / (newBeatsPerMinute * sixteenthsPerBeat * newSpeed);
+  // A speed of 0 or below stops the steps. A position that is not all numbers, or that the clock
+  // cannot follow (see CHostClock), is ignored as if the host had sent none.
+  const bool numbers = std::isfinite(newBeatsPerMinute) && std::isfinite(newBeatsPerBar) &&
+                       std::isfinite(newBeatUnit) && std::isfinite(newSpeed);
+  if (!numbers || !clock.SetPosition(frame, sixteenths, framesPerSixteenth, newSpeed > 0.0)) return;
+  beatsPerMinute = newBeatsPerMinute;
+  beatsPerBar = newBeatsPerBar;
+  beatUnit = newBeatUnit;
+  speed = newSpeed;
   const auto* follow = static_cast<const float*>(ports[kFollowHostPort]);
   const bool wantHost = follow == nullptr || IsOn(*follow);
   if (wantHost && !hostRules) {

@@ -6,7 +6,8 @@
 // resampled.
 //
 // Threads, as LV2 defines them: Run on the audio thread; Activate, Save and Restore never at the
-// same time as Run. Run allocates nothing, takes no lock and does no I/O.
+// same time as Run. Run allocates nothing, takes no lock, does no I/O, and does bounded work
+// whatever the host sends.
 #pragma once
 
 #include <lv2/atom/atom.h>
@@ -84,13 +85,18 @@ class CQuembrelPlugin {
   // Where the current pass has got to, in output and in engine frames.
   int passOutput = 0;
   int passEngine = 0;
+  // Riff steps the current pass may still play: one per frame, however many the host's positions
+  // make due, so that a run's work stays bounded. A sixteenth the host clock follows lasts at least
+  // a frame, so only a flood of position events could use them up; the clock, behind, then plays
+  // only its latest step.
+  int stepsLeft = 0;
   const void* ports[kPluginPortCount] = {};
   // The value each parameter port was last applied with, so a port is applied only when it moves.
   int lastPortValue[kPluginPortCount] = {};
   bool portsSeen = false;
   bool hostRules = false;
   bool playing = false;
-  // The host's tempo and metre as last reported; positions may leave any of them out.
+  // The host's tempo and metre as last followed; positions may leave any of them out.
   double beatsPerMinute = 120.0;
   double beatsPerBar = 4.0;
   double beatUnit = 4.0;

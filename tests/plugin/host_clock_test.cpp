@@ -1,6 +1,7 @@
 // Tests of the host clock: steps on the host's sixteenths for ten minutes whether the host reports
 // its position once or, rounded as the time extension's single-precision fields carry it, every
-// block; a locate plays from the new place; a stopped transport plays nothing.
+// block; a locate plays from the new place; a stopped transport plays nothing; positions no song
+// reaches are refused.
 #include "plugin/host_clock.h"
 
 #include <gtest/gtest.h>
@@ -74,11 +75,29 @@ TEST(HostClockTest, LocateStopAndBadPositions) {
   ASSERT_TRUE(clock.NextStep(700, 4096, frame, step));
   EXPECT_EQ(frame, 700);
   EXPECT_EQ(step, 0);
-  // Stopped, or told nonsense, the clock plays nothing.
-  for (double length : {1000.0, 0.0, -5.0, static_cast<double>(NAN), static_cast<double>(INFINITY)}) {
-    clock.SetPosition(800, 3.0, length, length == 1000.0 ? false : true);
-    EXPECT_FALSE(clock.NextStep(800, 1000000, frame, step)) << length;
+  // Positions no song reaches are refused and change nothing: sixteenth 3 still falls on frame 800.
+  const struct {
+    double sixteenths, length;
+  } refused[] = {{3.0, 0.0},      {3.0, -5.0},   {3.0, static_cast<double>(NAN)}, {3.0, static_cast<double>(INFINITY)},
+                 {3.0, 0.5},      {3.0, 2e9},    {std::ldexp(1.0, 53), 1000.0},  {static_cast<double>(NAN), 1000.0},
+                 {-1e300, 1000.0}};
+  clock.SetPosition(800, 3.0, 1000.0, true);
+  for (const auto& r : refused) {
+    EXPECT_FALSE(clock.SetPosition(900, r.sixteenths, r.length, true)) << r.sixteenths << " " << r.length;
   }
+  ASSERT_TRUE(clock.NextStep(800, 4096, frame, step));
+  EXPECT_EQ(frame, 800);
+  EXPECT_EQ(step, 3);
+  // Stopped, the clock plays nothing.
+  clock.SetPosition(800, 3.0, 1000.0, false);
+  EXPECT_FALSE(clock.NextStep(800, 1000000, frame, step));
+  // A clock left behind by a hundred sixteenths plays only the latest of them, then goes on.
+  clock.SetPosition(0, 0.0, 10.0, true);
+  ASSERT_TRUE(clock.NextStep(1000, 2000, frame, step));
+  EXPECT_EQ(frame, 1000);
+  EXPECT_EQ(step, 100 % 16);
+  ASSERT_TRUE(clock.NextStep(1001, 2000, frame, step));
+  EXPECT_EQ(frame, 1010);
   // A position before the song's start still counts its sixteenths modulo 16.
   clock.SetPosition(0, -1.0, 10.0, true);
   ASSERT_TRUE(clock.NextStep(0, 100, frame, step));
