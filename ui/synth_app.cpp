@@ -21,15 +21,19 @@ void CSynthApp::ParseArguments(int argc, char** argv) {
   }
 }
 
+OutputMode CSynthApp::StartOutputMode() const {
+  if (outputOverride) return *outputOverride;
+  const QSettings settings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication);
+  const QVariant kept = settings.value(CSynthPanel::kLowLatencySetting);
+  // The settings file gives text back; only what the panel writes there counts.
+  const bool lowLatency = kept.typeId() == QMetaType::Bool
+                              ? kept.toBool()
+                              : kept.toString().compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
+  return lowLatency ? OutputMode::kLowLatency : OutputMode::kClassic;
+}
+
 bool CSynthApp::InitInstance() {
-  if (outputOverride) {
-    CSynthPanel::SetStartOutputMode(*outputOverride);
-  } else {
-    const QSettings settings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication);
-    CSynthPanel::SetStartOutputMode(settings.value(CSynthPanel::kLowLatencySetting, false).toBool()
-                                        ? OutputMode::kLowLatency
-                                        : OutputMode::kClassic);
-  }
+  CSynthPanel::SetStartOutputMode(StartOutputMode());
   CSynthPanel panel;
   SetMainWindow(&panel);
   panel.DoModal();
