@@ -155,10 +155,10 @@ TEST(BankTest, ConverterRefusesUnprintableTextsAndMissingFolders) {
     std::string message;
   };
   const Case cases[] = {
-      {head + "Description: one\ttab\n", "", "", "sounds/bad.txt:3: the description holds a control character (byte 0x09)"},
-      {head + "Description: a\0b\n"s, "", "", "sounds/bad.txt:3: the description holds a control character (byte 0x00)"},
-      {head + "Description: a\rb\n", "", "", "sounds/bad.txt:3: the description holds a control character (byte 0x0D)"},
-      {head + "Description: a\xC2\x85 b\n", "", "", "sounds/bad.txt:3: the description holds a control character (U+0085)"},
+      {head + "Description: one\ttab\n", "", "", "bad.txt:3: the description holds a control character (byte 0x09)"},
+      {head + "Description: a\0b\n"s, "", "", "bad.txt:3: the description holds a control character (byte 0x00)"},
+      {head + "Description: a\rb\n", "", "", "bad.txt:3: the description holds a control character (byte 0x0D)"},
+      {head + "Description: a\xC2\x85 b\n", "", "", "bad.txt:3: the description holds a control character (U+0085)"},
       {head + "Description: caf\xE9\n", "", "", "sounds/bad.txt:3: the description holds bytes that are not UTF-8"},
       {head + "Description: \xC0\xAF\n", "", "", "sounds/bad.txt:3: the description holds bytes that are not UTF-8"},
       {"Name: b\x1B[2J\n", "", "", "sounds/bad.txt:1: the name holds a control character (byte 0x1B)"},
@@ -222,7 +222,8 @@ TEST(BankTest, ABadIndexLineCostsOnlyItsEntry) {
   ASSERT_TRUE(bank.Load(temp.path.string()));
   std::vector<std::string> names;
   for (const BankEntry& entry : bank.GetEntries()) names.push_back(entry.name + ": " + entry.description);
-  EXPECT_EQ(names, (std::vector<std::string>{"first: Plain.", "slashed: A \\ and a \\x41.", "last: Caf\xC3\xA9 melody."}));
+  EXPECT_EQ(names, (std::vector<std::string>{"first: Plain.", "slashed: A \\ and a \\x41.",
+                                              "last: Caf\xC3\xA9 melody."}));
   std::vector<std::string> expected;
   for (const Line& line : lines) {
     if (!line.problem.empty()) expected.push_back(line.problem);

@@ -288,9 +288,13 @@ TEST_F(RenderToolTest, BadInputGivesOneMessageAndLeavesNoOutput) {
       {{"-o", out, "--seconds", "1 "}, 2, "--seconds must be"},
       {{"-o", out, "--frames", " 5"}, 2, "--frames must be"},
       {{"-o", out, "--block", "0x10"}, 2, "--block must be"},
-      {{"-o", out, "--preset", "acid-line"}, 1, "nor a sound of the factory bank: the bank has it as a riff, use --riff acid-line"},
-      {{"-o", out, "--riff", "acid-bass"}, 1, "nor a riff of the factory bank: the bank has it as a sound, use --preset acid-bass"},
-      {{"-o", out, "--riff", "no-such-riff"}, 1, "neither a readable file (no such file or folder) nor a riff of the factory bank; 'quembrel-render --list' lists the bank"},
+      {{"-o", out, "--preset", "acid-line"}, 1,
+       "nor a sound of the factory bank: the bank has it as a riff, use --riff acid-line"},
+      {{"-o", out, "--riff", "acid-bass"}, 1,
+       "nor a riff of the factory bank: the bank has it as a sound, use --preset acid-bass"},
+      {{"-o", out, "--riff", "no-such-riff"}, 1,
+       "neither a readable file (no such file or folder) nor a riff of the factory bank; "
+       "'quembrel-render --list' lists the bank"},
       {{"-o", PathOf(""), "--frames", "10"}, 1, "is a directory"},
   };
   for (const auto& c : cases) {

@@ -80,8 +80,8 @@ std::string UnprintableReason(std::string_view text) {
     const std::size_t length = Utf8Sequence(text, c);
     if (length == 0) return "bytes that are not UTF-8";
     if (IsControl(c)) {
-      return std::string("a control character (") + (c < 0x80 ? "byte 0x" : "U+00") + Hex(static_cast<unsigned char>(c)) +
-             ")";
+      const std::string code = (c < 0x80 ? "byte 0x" : "U+00") + Hex(static_cast<unsigned char>(c));
+      return "a control character (" + code + ")";
     }
     text.remove_prefix(length);
   }

@@ -148,8 +148,8 @@ bool ReadBank(const std::string& bankFolder, std::vector<BankText>& texts) {
       if (entry.path().extension() == ".txt") paths.push_back(entry.path());
     }
     if (error) {
-      std::fprintf(stderr, "quembrel-lv2-ttl: cannot read '%s/%s': %s\n", Printable(bankFolder, std::string::npos).c_str(),
-                   kind, error.message().c_str());
+      std::fprintf(stderr, "quembrel-lv2-ttl: cannot read '%s/%s': %s\n",
+                   Printable(bankFolder, std::string::npos).c_str(), kind, error.message().c_str());
       return false;
     }
   }
