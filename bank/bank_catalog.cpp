@@ -1,8 +1,13 @@
 // Reading the bank's index, and finding the bank from the running program's own path.
 #include "bank/bank_catalog.h"
 
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+
+#include "bank/bank_text.h"
 
 namespace {
 
@@ -20,31 +25,70 @@ std::vector<std::string> SplitTabs(const std::string& line) {
   }
 }
 
+// Undoes IndexLine's escapes (\\ and \xNN); false on one that is not among them.
+bool Unescaped(std::string_view field, std::string& text) {
+  text.clear();
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] != '\\') {
+      text += field[i];
+    } else if (i + 1 < field.size() && field[i + 1] == '\\') {
+      text += '\\';
+      ++i;
+    } else {
+      unsigned value = 0;
+      if (i + 3 >= field.size() || field[i + 1] != 'x' ||
+          std::from_chars(field.data() + i + 2, field.data() + i + 4, value, 16).ptr != field.data() + i + 4) {
+        return false;
+      }
+      text += static_cast<char>(value);
+      i += 3;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool CBankCatalog::Load(const std::string& bankFolder) {
   folder.clear();
   entries.clear();
-  std::ifstream in(std::filesystem::path(bankFolder) / "bank.tsv");
+  problems.clear();
+  const std::filesystem::path index = std::filesystem::path(bankFolder) / "bank.tsv";
+  std::ifstream in(index);
   if (!in) return false;
-  std::vector<BankEntry> read;
   std::string line;
-  while (std::getline(in, line)) {
-    const std::vector<std::string> fields = SplitTabs(line);
-    if (fields.size() != 4) return false;
-    const BankCategory* category = FindBankCategory(fields[1]);
-    const bool sound = fields[0] == "sound";
-    if (category == nullptr || (fields[0] != "riff" && !sound) ||
-        (category->kind == BankKind::kSound) != sound || fields[2].empty()) {
-      return false;
+  for (int lineNumber = 1; std::getline(in, line); ++lineNumber) {
+    const std::string problem = ReadEntry(bankFolder, line);
+    if (!problem.empty()) {
+      problems.push_back(Printable(index.string(), std::string::npos) + ":" + std::to_string(lineNumber) + ": " +
+                         problem + "; the entry is left out");
     }
-    const std::filesystem::path file = std::filesystem::path(bankFolder) / (sound ? kSoundFolder : kRiffFolder) /
-                                       (fields[2] + (sound ? ".kv7" : ".riff"));
-    read.push_back(BankEntry{category, fields[2], fields[3], file.string()});
   }
   folder = bankFolder;
-  entries = std::move(read);
   return true;
+}
+
+std::string CBankCatalog::ReadEntry(const std::string& bankFolder, const std::string& line) {
+  const std::vector<std::string> fields = SplitTabs(line);
+  if (fields.size() != 4) return "expected 4 tab-separated fields, found " + std::to_string(fields.size());
+  const bool sound = fields[0] == "sound";
+  if (!sound && fields[0] != "riff") return "unknown kind '" + Printable(fields[0]) + "'";
+  const BankCategory* category = FindBankCategory(fields[1]);
+  if (category == nullptr || (category->kind == BankKind::kSound) != sound) {
+    return "no " + fields[0] + " category '" + Printable(fields[1]) + "'";
+  }
+  // The name becomes a file name: nothing may lead out of the bank's folder.
+  if (!IsBankName(fields[2])) return "'" + Printable(fields[2]) + "' is not a bank name";
+  if (Find(category->kind, fields[2]) != nullptr) return "a second " + fields[0] + " named '" + fields[2] + "'";
+  std::string description;
+  if (!Unescaped(fields[3], description)) return "a broken escape in the description";
+  if (const std::string reason = UnprintableReason(description); !reason.empty()) {
+    return "the description holds " + reason;
+  }
+  const std::filesystem::path file = std::filesystem::path(bankFolder) / (sound ? kSoundFolder : kRiffFolder) /
+                                     (fields[2] + (sound ? ".kv7" : ".riff"));
+  entries.push_back(BankEntry{category, fields[2], description, file.string()});
+  return {};
 }
 
 const BankEntry* CBankCatalog::Find(BankKind kind, std::string_view name) const {
@@ -62,8 +106,35 @@ std::string CBankCatalog::FolderOf(BankKind kind) const {
 const CBankCatalog& CBankCatalog::Installed() {
   static CBankCatalog installed;
   // A program without a bank beside it simply offers none.
-  [[maybe_unused]] static const bool loaded = installed.Load(InstalledFolder());
+  [[maybe_unused]] static const bool loaded = [] {
+    const bool found = installed.Load(InstalledFolder());
+    for (const std::string& problem : installed.problems) {
+      std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, problem.c_str());
+    }
+    return found;
+  }();
   return installed;
+}
+
+std::string CBankCatalog::IndexLine(const BankCategory& category, std::string_view name,
+                                    std::string_view description) {
+  std::string line = std::string(category.kind == BankKind::kSound ? "sound" : "riff") + "\t" + category.word + "\t";
+  line += name;
+  line += '\t';
+  for (const char c : description) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      line += "\\\\";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      constexpr char kDigits[] = "0123456789ABCDEF";
+      line += "\\x";
+      line += kDigits[byte >> 4];
+      line += kDigits[byte & 0xF];
+    } else {
+      line += c;
+    }
+  }
+  return line + "\n";
 }
 
 std::string CBankCatalog::InstalledFolder() {

@@ -1,6 +1,8 @@
 // CBankCatalog: the factory bank as installed beside the program, read from the index that the
 // bank converter writes (bank.tsv: one "kind, category, name, description" line per entry, in
-// menu order). Presets live in sounds/NAME.kv7 and riffs in riffs/NAME.riff under the same folder.
+// menu order, tab-separated, the description's backslashes and control characters escaped).
+// Presets live in sounds/NAME.kv7 and riffs in riffs/NAME.riff under the same folder. A line that
+// does not read costs its own entry only, and is reported.
 // The program, the render tool and the tests find the bank the same way: share/quembrel beside the
 // folder that holds the running program, which is right both for an installed program
 // (PREFIX/bin and PREFIX/share/quembrel) and for one run from the build tree (build/bin and
@@ -26,9 +28,11 @@ class CBankCatalog {
   CBankCatalog(const CBankCatalog&) = delete;
   CBankCatalog& operator=(const CBankCatalog&) = delete;
 
-  // Reads folder/bank.tsv; on a missing or malformed index the catalog is empty and false returned.
+  // Reads folder/bank.tsv; when it cannot be opened the catalog is empty and false returned. Lines
+  // that do not make an entry are left out, each with a "file:line: reason" in GetProblems.
   bool Load(const std::string& folder);
   const std::vector<BankEntry>& GetEntries() const { return entries; }
+  const std::vector<std::string>& GetProblems() const { return problems; }
   // The entry of this kind and name, or null.
   const BankEntry* Find(BankKind kind, std::string_view name) const;
   // Where the files of a kind lie ("" when nothing is loaded).
@@ -38,8 +42,14 @@ class CBankCatalog {
   static const CBankCatalog& Installed();
   // share/quembrel beside the running program's folder.
   static std::string InstalledFolder();
+  // The index line of one entry, as Load reads it back.
+  static std::string IndexLine(const BankCategory& category, std::string_view name, std::string_view description);
 
  private:
+  // Adds the entry `line` describes; the reason when it describes none.
+  std::string ReadEntry(const std::string& bankFolder, const std::string& line);
+
   std::string folder;
   std::vector<BankEntry> entries;
+  std::vector<std::string> problems;
 };

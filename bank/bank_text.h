@@ -11,12 +11,14 @@
 // The three header lines come first, each once; then one "ParameterName = value" line per
 // parameter set, with the names and ranges of the voice's or the riff player's parameter table
 // (the category says which). Parameters left out keep their table defaults. An unknown name, a
-// value out of range, a repeated line or anything else unexpected refuses the whole text with its
-// file and line. Nothing here depends on Qt, so every program that turns the bank into something
-// (the converter, a plugin's preset generator) reads the texts the same way.
+// value out of range, a repeated line, a control character or a byte that is not UTF-8 in the name
+// or description, or anything else unexpected refuses the whole text with its file and line.
+// Nothing here depends on Qt, so every program that turns the bank into something (the converter,
+// a plugin's preset generator) reads the texts the same way.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/sound_module.h"
@@ -45,3 +47,12 @@ std::string ParamFileBytes(const BankText& text);
 // The parameter names of a kind's table, and its size.
 const char* BankParamName(BankKind kind, int index);
 int BankParamCount(BankKind kind);
+
+// Whether `name` can name a bank entry, and so a file: lower-case letters, digits and inner hyphens.
+bool IsBankName(std::string_view name);
+// Why `text` cannot be shown as one line of text ("a control character (byte 0x09)", "bytes that
+// are not UTF-8"), or "" when it can.
+std::string UnprintableReason(std::string_view text);
+// `text` safe to put in a message: control characters and bytes that are not UTF-8 as \xNN, and
+// cut to `limit` characters, so that a binary file never reaches the terminal raw.
+std::string Printable(std::string_view text, std::size_t limit = 40);

@@ -241,6 +241,8 @@ std::string COutputFile::Describe(int cause) {
       return "the file is too large";
     case EIO:
       return "the disk reported an error";
+    case EPIPE:
+      return "the reader closed the pipe";
     default: {
       std::string text = std::strerror(cause);
       if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') {

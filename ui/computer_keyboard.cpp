@@ -94,6 +94,17 @@ bool CComputerKeyboard::IsWatched(QObject* object) const {
   return std::find(windows.begin(), windows.end(), window) != windows.end();
 }
 
+bool CComputerKeyboard::IsWatchedWindow(QObject* object) const {
+  return std::find(windows.begin(), windows.end(), object) != windows.end();
+}
+
+bool CComputerKeyboard::TakesTheKeys(QObject* object) const {
+  if (!object->isWidgetType() || IsWatchedWindow(object)) return false;
+  const auto* widget = static_cast<QWidget*>(object);
+  const Qt::WindowType type = widget->windowType();
+  return widget->isWindow() && (type == Qt::Popup || type == Qt::Dialog || type == Qt::Window || widget->isModal());
+}
+
 bool CComputerKeyboard::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::KeyPress:
@@ -107,7 +118,16 @@ bool CComputerKeyboard::eventFilter(QObject* watched, QEvent* event) {
                                                : KeyUp(key->key(), key->isAutoRepeat());
     }
     case QEvent::WindowDeactivate:
-      if (std::find(windows.begin(), windows.end(), watched) != windows.end()) ReleaseAll();
+    case QEvent::Hide:
+      if (IsWatchedWindow(watched)) ReleaseAll();
+      return false;
+    case QEvent::WindowStateChange:
+      if (IsWatchedWindow(watched) && static_cast<QWidget*>(watched)->isMinimized()) ReleaseAll();
+      return false;
+    case QEvent::Show:
+      // A menu or a dialog takes the keys from here on, their releases included, and a popup menu
+      // does so without deactivating the window beneath it.
+      if (TakesTheKeys(watched)) ReleaseAll();
       return false;
     default:
       return false;

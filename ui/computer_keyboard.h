@@ -5,8 +5,10 @@
 //
 // Watch installs an application-wide filter that takes these keys (without Ctrl, Alt or Meta)
 // whenever one of the watched windows is active, whichever of its controls has the focus, so a
-// focused knob keeps its own keys and the letters still play. When a watched window loses the
-// focus every held key is released, so no note is left hanging. Everything runs on the UI thread.
+// focused knob keeps its own keys and the letters still play. Whenever the keys stop reaching the
+// watched windows every held key is released, since its release would go elsewhere and the note
+// would hang: when a watched window loses the focus, is hidden or minimised, and when any popup
+// menu or dialog opens. Everything runs on the UI thread.
 #pragma once
 
 #include <QObject>
@@ -47,6 +49,9 @@ class CComputerKeyboard : public QObject {
  private:
   void Send(int status, int note);
   bool IsWatched(QObject* object) const;
+  bool IsWatchedWindow(QObject* object) const;
+  // Whether `object` is a window other than the watched ones that gets the keys once shown.
+  bool TakesTheKeys(QObject* object) const;
 
   CMidiNoteHandler notes;
   int firstNote;

@@ -20,17 +20,19 @@ void CSynthApp::ParseArguments(int argc, char** argv) {
   }
 }
 
+OutputMode CSynthApp::StartOutputMode() const {
+  if (outputOverride) return *outputOverride;
+  const QSettings settings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication);
+  const QVariant kept = settings.value(CSynthPanel::kLowLatencySetting);
+  // The settings file gives text back; only what the panel writes there counts.
+  const bool lowLatency = kept.typeId() == QMetaType::Bool
+                              ? kept.toBool()
+                              : kept.toString().compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
+  return lowLatency ? OutputMode::kLowLatency : OutputMode::kClassic;
+}
+
 bool CSynthApp::InitInstance() {
-  PanelServices services{&output, OutputMode::kClassic, askFile};
-  if (outputOverride) {
-    services.startMode = *outputOverride;
-  } else {
-    const QSettings settings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication);
-    services.startMode = settings.value(CSynthPanel::kLowLatencySetting, false).toBool()
-                             ? OutputMode::kLowLatency
-                             : OutputMode::kClassic;
-  }
-  CSynthPanel panel(services);
+  CSynthPanel panel(PanelServices{&output, StartOutputMode(), askFile});
   SetMainWindow(&panel);
   panel.DoModal();
   SetMainWindow(nullptr);

@@ -21,6 +21,10 @@ class CSynthApp : public CApplication {
   // to the window system.
   void ParseArguments(int argc, char** argv);
 
+  // The output to start with: the command line's choice, else the one kept in the settings, else
+  // the classic one. A kept value other than true or false (a file edited by hand) is ignored.
+  OutputMode StartOutputMode() const;
+
   bool InitInstance() override;
   void OnExit() override;
   // SIGINT, SIGTERM and SIGHUP close the synth panel as its close box does (the sound stops, a

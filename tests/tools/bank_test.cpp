@@ -1,7 +1,7 @@
 // Tests of the factory bank: its texts convert, mistakes in a text are refused with the file and
-// line, conversion gives the same bytes every time, and every sound and riff, rendered by
-// quembrel-render, is audible, unclipped, unlike every other, and (for pitched sounds) at the
-// pitch of the note played.
+// line, conversion gives the same bytes every time, one bad line of the index costs one entry,
+// and every sound and riff, rendered by quembrel-render, is audible, unclipped, unlike every other,
+// and (for pitched sounds) at the pitch of the note played.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -27,15 +27,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Runs a program with its standard output into outPath, its errors discarded; returns its exit code.
-int Spawn(std::vector<std::string> args, const std::string& outPath = "/dev/null") {
+// Runs a program with its standard output into outPath and its errors into errPath; returns its
+// exit code.
+int Spawn(std::vector<std::string> args, const std::string& outPath = "/dev/null",
+          const std::string& errPath = "/dev/null") {
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = 0;
   int status = -1;
   if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) waitpid(pid, &status, 0);
@@ -139,6 +141,99 @@ TEST(BankTest, MistakesAreRefusedWithFileAndLine) {
     EXPECT_FALSE(ParseBankText("t.txt", c.text, text, error)) << c.text;
     EXPECT_EQ(error.substr(0, c.error.size()), c.error) << error;
   }
+}
+
+// What the converter refuses beyond a text's own mistakes, each with its file and line or the
+// system's reason, never echoing a raw byte, and leaving no index behind.
+TEST(BankTest, ConverterRefusesUnprintableTextsAndMissingFolders) {
+  using namespace std::string_literals;
+  const std::string head = "Name: bad\nCategory: bass\n";
+  struct Case {
+    std::string text;      // written as sounds/bad.txt when not empty
+    std::string missing;   // a source folder taken away
+    std::string blocker;   // a folder made where the converter must write a file
+    std::string message;
+  };
+  const Case cases[] = {
+      {head + "Description: one\ttab\n", "", "", "bad.txt:3: the description holds a control character (byte 0x09)"},
+      {head + "Description: a\0b\n"s, "", "", "bad.txt:3: the description holds a control character (byte 0x00)"},
+      {head + "Description: a\rb\n", "", "", "bad.txt:3: the description holds a control character (byte 0x0D)"},
+      {head + "Description: a\xC2\x85 b\n", "", "", "bad.txt:3: the description holds a control character (U+0085)"},
+      {head + "Description: caf\xE9\n", "", "", "sounds/bad.txt:3: the description holds bytes that are not UTF-8"},
+      {head + "Description: \xC0\xAF\n", "", "", "sounds/bad.txt:3: the description holds bytes that are not UTF-8"},
+      {"Name: b\x1B[2J\n", "", "", "sounds/bad.txt:1: the name holds a control character (byte 0x1B)"},
+      {head + "Description: d\nCutoff = 99999999999999999999\n", "", "",
+       "sounds/bad.txt:4: Cutoff = 99999999999999999999 is outside 1 to 255"},
+      {head + "Description: d\n\x1B[2J\xFF = 1\n", "", "", "sounds/bad.txt:4: unknown parameter '\\x1B[2J\\xFF'"},
+      {"", "sounds", "", "cannot read the folder "},
+      {"", "riffs", "", "/riffs: no such file or folder"},
+      {"", "", "sounds/ok.kv7", "cannot write "},
+      {"", "", "sounds/ok.kv7", "/sounds/ok.kv7: it is a directory"},
+  };
+  for (const Case& c : cases) {
+    TempFolder temp;
+    const fs::path source = temp.path / "src";
+    const fs::path output = temp.path / "out";
+    fs::create_directories(source / "sounds");
+    fs::create_directories(source / "riffs");
+    std::ofstream(source / "sounds" / "ok.txt") << "Name: ok\nDescription: fine\nCategory: bass\n";
+    std::ofstream(source / "riffs" / "ok-riff.txt") << "Name: ok-riff\nDescription: fine\nCategory: melody\n";
+    if (!c.text.empty()) std::ofstream(source / "sounds" / "bad.txt", std::ios::binary) << c.text;
+    if (!c.missing.empty()) fs::remove_all(source / c.missing);
+    if (!c.blocker.empty()) fs::create_directories(output / c.blocker);
+    const std::string errors = (temp.path / "errors.txt").string();
+    EXPECT_EQ(Spawn({QUEMBREL_BANKGEN_BIN, source.string(), output.string()}, "/dev/null", errors), 1) << c.message;
+    const std::vector<unsigned char> message = ReadFileBytes(errors);
+    const std::string text(message.begin(), message.end());
+    EXPECT_NE(text.find(c.message), std::string::npos) << text;
+    EXPECT_EQ(text.rfind("quembrel-bankgen: ", 0), 0u) << text;
+    for (unsigned char b : message) EXPECT_TRUE(b == '\n' || (b >= 0x20 && b < 0x7F)) << text;
+    EXPECT_FALSE(fs::exists(output / "bank.tsv")) << c.message;
+  }
+}
+
+// A line of the index that does not make an entry costs that entry alone, reported with its line;
+// what the converter writes reads back as it was given.
+TEST(BankTest, ABadIndexLineCostsOnlyItsEntry) {
+  const BankCategory& bass = kBankCategories[0];
+  struct Line {
+    std::string text;
+    std::string problem;  // empty for a line that makes an entry
+  };
+  const Line lines[] = {
+      {CBankCatalog::IndexLine(bass, "first", "Plain."), ""},
+      {"sound\tbass\ttabbed\tone\ttab too many\n", ":2: expected 4 tab-separated fields, found 5"},
+      {CBankCatalog::IndexLine(bass, "slashed", "A \\ and a \\x41."), ""},
+      {"sound\tbass\t../../escape\tOut of the folder.\n", ":4: '../../escape' is not a bank name"},
+      {"riff\tbass\twrong-kind\tA sound's category.\n", ":5: no riff category 'bass'"},
+      {CBankCatalog::IndexLine(bass, "tabbed", "Escaped\ttab."), ":6: the description holds a control character"},
+      {"sound\tbass\tbroken\tEnds in \\x4\n", ":7: a broken escape"},
+      {"sound\tbass\tcarriage\tReturned.\r\n", ":8: the description holds a control character (byte 0x0D)"},
+      {"sound\tbass\tfirst\tAgain.\n", ":9: a second sound named 'first'"},
+      {"\n", ":10: expected 4 tab-separated fields, found 1"},
+      {CBankCatalog::IndexLine(kBankCategories[9], "last", "Caf\xC3\xA9 melody."), ""},
+  };
+  TempFolder temp;
+  {
+    std::ofstream index(temp.path / "bank.tsv", std::ios::binary);
+    for (const Line& line : lines) index << line.text;
+  }
+  CBankCatalog bank;
+  ASSERT_TRUE(bank.Load(temp.path.string()));
+  std::vector<std::string> names;
+  for (const BankEntry& entry : bank.GetEntries()) names.push_back(entry.name + ": " + entry.description);
+  EXPECT_EQ(names, (std::vector<std::string>{"first: Plain.", "slashed: A \\ and a \\x41.",
+                                              "last: Caf\xC3\xA9 melody."}));
+  std::vector<std::string> expected;
+  for (const Line& line : lines) {
+    if (!line.problem.empty()) expected.push_back(line.problem);
+  }
+  ASSERT_EQ(bank.GetProblems().size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_NE(bank.GetProblems()[i].find(expected[i]), std::string::npos) << bank.GetProblems()[i];
+    EXPECT_EQ(bank.GetProblems()[i].rfind((temp.path / "bank.tsv").string(), 0), 0u) << bank.GetProblems()[i];
+  }
+  EXPECT_EQ(bank.Find(BankKind::kSound, "slashed")->path, (temp.path / "sounds" / "slashed.kv7").string());
 }
 
 // The fundamental by the normalised difference function over the loudest stretch of the render.

@@ -1,6 +1,7 @@
-// End-to-end tests of quembrel-render: exit codes and messages for bad input with no output left
-// behind, the parameter listing, and that the file it writes equals, sample for sample, the same
-// blocks rendered in this process through the block renderer.
+// End-to-end tests of quembrel-render: exit codes and messages for bad input (bank names of the
+// wrong kind included) with no output left behind, the parameter listing, and that the file it
+// writes equals, sample for sample, the same blocks rendered in this process through the block
+// renderer.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -92,9 +94,10 @@ class RenderToolTest : public ::testing::Test {
   }
 
   // Runs the tool and reads what it writes while it runs: its standard output through a pipe when
-  // `fifo` is empty, else the FIFO, opened for reading as a player would.
-  std::vector<unsigned char> RunReading(const std::vector<std::string>& args, const std::string& fifo,
-                                        int& exitCode) const {
+  // `fifo` is empty, else the FIFO, opened for reading as a player would, which quits once it has
+  // `stopAfter` bytes.
+  std::vector<unsigned char> RunReading(const std::vector<std::string>& args, const std::string& fifo, int& exitCode,
+                                        std::size_t stopAfter = SIZE_MAX) const {
     std::vector<std::string> all;
     std::vector<char*> argv = CommandLine(args, all);
     int ends[2] = {-1, -1};
@@ -119,7 +122,7 @@ class RenderToolTest : public ::testing::Test {
       }
       unsigned char buffer[4096];
       ssize_t got = 0;
-      while (from >= 0 && (got = read(from, buffer, sizeof buffer)) > 0) {
+      while (from >= 0 && bytes.size() < stopAfter && (got = read(from, buffer, sizeof buffer)) > 0) {
         bytes.insert(bytes.end(), buffer, buffer + got);
       }
       close(from);
@@ -278,6 +281,20 @@ TEST_F(RenderToolTest, BadInputGivesOneMessageAndLeavesNoOutput) {
       {{"-o", out, "--riff", preset}, 1, "is not a riff file"},
       {{"-o", out, "--riff", PathOf("")}, 1, "riff"},
       {{"-o", PathOf("no/such/dir/out.wav"), "--frames", "10"}, 1, "cannot write"},
+      {{"-o", out, "--preset="}, 2, "the preset's file or bank name is empty"},
+      {{"-o", out, "--riff", ""}, 2, "the riff's file or bank name is empty"},
+      {{"-o", out, "--seconds", "0x10"}, 2, "--seconds must be"},
+      {{"-o", out, "--seconds", " 1"}, 2, "--seconds must be"},
+      {{"-o", out, "--seconds", "1 "}, 2, "--seconds must be"},
+      {{"-o", out, "--frames", " 5"}, 2, "--frames must be"},
+      {{"-o", out, "--block", "0x10"}, 2, "--block must be"},
+      {{"-o", out, "--preset", "acid-line"}, 1,
+       "nor a sound of the factory bank: the bank has it as a riff, use --riff acid-line"},
+      {{"-o", out, "--riff", "acid-bass"}, 1,
+       "nor a riff of the factory bank: the bank has it as a sound, use --preset acid-bass"},
+      {{"-o", out, "--riff", "no-such-riff"}, 1,
+       "neither a readable file (no such file or folder) nor a riff of the factory bank; "
+       "'quembrel-render --list' lists the bank"},
       {{"-o", PathOf(""), "--frames", "10"}, 1, "is a directory"},
   };
   for (const auto& c : cases) {
@@ -342,6 +359,12 @@ TEST_F(RenderToolTest, OutputGoesWhereTheNameLeads) {
     EXPECT_EQ(exitCode, 0) << output;
     EXPECT_EQ(streamed, reference) << output;
   }
+  // A player that quits early fails the render with a message rather than killing it.
+  int exitCode = -1;
+  RunReading({"-o", "-", "--seconds", "60"}, "", exitCode, 1000);
+  EXPECT_EQ(exitCode, 1);
+  EXPECT_NE(ReadText(dir / "stderr").find("standard output failed: the reader closed the pipe"), std::string::npos)
+      << ReadText(dir / "stderr");
   EXPECT_TRUE(fs::is_fifo(PathOf("player")));
   EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"link.wav", longName, "player", "private.wav", "reference.wav"}));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir / "takes"), fs::directory_iterator()), 1);

@@ -2,14 +2,16 @@
 // inspected from inside the synth panel's modal loop (what the start-up leaves: every knob showing
 // its parameter's default, the handlers in place, the effects untouched, sound started for the
 // panel's window), then ended with Escape, which must shut the sound down in order and leave no
-// audio thread behind. And the program itself: without a display, and on an X server, where the
-// titles the window system holds are read back.
+// audio thread behind. The output it starts with, from the command line or the settings. And the
+// program itself: without a display, and on an X server, where the titles the window system holds
+// are read back.
 #include "ui/synth_app.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <chrono>
@@ -29,6 +31,7 @@
 #include "sequencer/riff_player.h"
 #include "tests/output/wav_file_reader.h"
 #include "tests/ui/program_fixture.h"
+#include "ui/synth_panel.h"
 
 namespace {
 
@@ -170,6 +173,41 @@ ProgramRun RunProgram(const std::string& environment) {
   }
   run.status = pclose(pipe);
   return run;
+}
+
+// The output kept in the settings counts only when it is a boolean; the command line overrides it.
+TEST(SynthAppTest, TheStartOutputComesFromTheCommandLineOrABooleanSetting) {
+  TestApp();
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                     QString::fromStdString(TestFolder("quembrel_app_settings").string()));
+  struct Case {
+    const char* kept;  // null: nothing kept
+    const char* option;
+    OutputMode mode;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, OutputMode::kClassic},          {"true", nullptr, OutputMode::kLowLatency},
+      {"false", nullptr, OutputMode::kClassic},          {"banana", nullptr, OutputMode::kClassic},
+      {"1", nullptr, OutputMode::kClassic},              {"true", "--classic", OutputMode::kClassic},
+      {"banana", "--low-latency", OutputMode::kLowLatency},
+  };
+  for (const Case& c : cases) {
+    {
+      QSettings settings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication);
+      if (c.kept != nullptr) {
+        settings.setValue(CSynthPanel::kLowLatencySetting, QString::fromUtf8(c.kept));
+      } else {
+        settings.remove(CSynthPanel::kLowLatencySetting);
+      }
+    }
+    CSynthApp app;
+    char program[] = "quembrel";
+    char option[32] = "";
+    std::snprintf(option, sizeof option, "%s", c.option != nullptr ? c.option : "");
+    char* argv[] = {program, option, nullptr};
+    app.ParseArguments(c.option != nullptr ? 2 : 1, argv);
+    EXPECT_EQ(app.StartOutputMode(), c.mode) << (c.kept ? c.kept : "nothing") << " " << (c.option ? c.option : "");
+  }
 }
 
 TEST(SynthAppTest, WithoutADisplayTheProgramSaysSoInOneLineAndFails) {

@@ -1,12 +1,14 @@
 // Tests of the synth panel after the program's start-up: every knob reaches its voice parameter
 // (and the post-process knobs the effects), the radio groups and target boxes write their
 // parameters, presets go through the dialogs, the About box is offered, wheel and double click
-// reach the modules through the same handlers as a drag, tooltips name each knob's parameter, and
-// the close box shuts the sound down in order.
+// reach the modules through the same handlers as a drag, tooltips name each knob's parameter, the
+// computer keys let go when a menu or dialog takes them, and the close box shuts the sound down in
+// order.
 #include "ui/synth_panel.h"
 
 #include <gtest/gtest.h>
 
+#include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QSettings>
@@ -16,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "engine/synth_voice.h"
@@ -398,6 +401,66 @@ TEST_F(SynthPanelTest, ComputerKeysPlayTheVoiceOnBothPanels) {
       g_voice->Render(frames, CSynthVoice::kControlBlock);
     }
     EXPECT_FALSE(g_voice->IsActive());
+  }
+}
+
+// A key held while a menu or a dialog opens is released at once: its own release goes to the menu
+// or dialog, and the note, held by a sustain of 0, would otherwise sound on.
+TEST_F(SynthPanelTest, HeldKeysAreLetGoWhenTheKeysGoElsewhere) {
+  StereoFrame frames[CSynthVoice::kControlBlock];
+  // Lets go of S inside whatever has opened, then closes it with Escape as a user would.
+  const auto releaseInsideAndEscape = [] {
+    QTimer::singleShot(0, [] {
+      QWidget* opened = QApplication::activePopupWidget();
+      if (opened == nullptr) opened = QApplication::activeModalWidget();
+      ASSERT_NE(opened, nullptr);
+      QKeyEvent release(QEvent::KeyRelease, Qt::Key_S, Qt::NoModifier);
+      QApplication::sendEvent(opened, &release);
+      QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+      QApplication::sendEvent(opened, &escape);
+    });
+  };
+  const auto rightClick = [&releaseInsideAndEscape](const CDialog& on) {
+    releaseInsideAndEscape();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(2, 2), on.GetWidget()->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(on.GetWidget(), &click);
+  };
+  struct Case {
+    const char* what;
+    const CDialog* keysTo;
+    std::function<void()> act;
+  };
+  const Case cases[] = {
+      {"the synth panel's menu", panel, [&] { rightClick(*panel); }},
+      {"the riff panel's menu", g_riffPanel, [&] { rightClick(*g_riffPanel); }},
+      {"the About box", panel,
+       [&] {
+         releaseInsideAndEscape();
+         panel->OnSysCommand(CSynthPanel::kAboutCommand, 0);
+       }},
+      {"minimising", panel,
+       [&] {
+         panel->GetWidget()->setWindowState(Qt::WindowMinimized);
+         panel->GetWidget()->setWindowState(Qt::WindowNoState);
+       }},
+      {"hiding", g_riffPanel,
+       [&] {
+         g_riffPanel->GetWidget()->hide();
+         g_riffPanel->GetWidget()->show();
+       }},
+  };
+  g_voice->SetParam(kAmpSustain, 0);
+  for (const Case& c : cases) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_S, Qt::NoModifier);
+    QApplication::sendEvent(c.keysTo->GetWidget(), &press);
+    g_voice->Render(frames, CSynthVoice::kControlBlock);
+    ASSERT_TRUE(g_voice->IsActive()) << c.what;
+    c.act();
+    QApplication::processEvents();
+    for (int i = 0; i < 44100 * 2 && g_voice->IsActive(); i += CSynthVoice::kControlBlock) {
+      g_voice->Render(frames, CSynthVoice::kControlBlock);
+    }
+    EXPECT_FALSE(g_voice->IsActive()) << c.what;
   }
 }
 

@@ -5,8 +5,10 @@
 // reads: a sound sets the voice's ports, a riff the riff's. The build runs it; nobody edits its
 // output.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -116,12 +118,22 @@ std::string PresetUri(const BankText& text) {
   return std::string(kPluginUri) + (text.category->kind == BankKind::kSound ? "#sound-" : "#riff-") + text.name;
 }
 
-// A Turtle string literal.
+// A Turtle string literal. The bank's texts refuse control characters and bytes that are not
+// UTF-8, but whatever reaches here is escaped all the same, so the file always parses.
 std::string Quoted(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20 || byte == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04X", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
   }
   return out + "\"";
 }
@@ -136,7 +148,8 @@ bool ReadBank(const std::string& bankFolder, std::vector<BankText>& texts) {
       if (entry.path().extension() == ".txt") paths.push_back(entry.path());
     }
     if (error) {
-      std::fprintf(stderr, "quembrel-lv2-ttl: cannot read '%s/%s'\n", bankFolder.c_str(), kind);
+      std::fprintf(stderr, "quembrel-lv2-ttl: cannot read '%s/%s': %s\n",
+                   Printable(bankFolder, std::string::npos).c_str(), kind, error.message().c_str());
       return false;
     }
   }
@@ -241,7 +254,8 @@ int main(int argc, char** argv) {
   if (argc == 3 && !ReadBank(argv[2], presets)) return 1;
   if (!WriteManifest(argv[1], presets) || !WriteDescription(argv[1]) ||
       (argc == 3 && !WritePresets(argv[1], presets))) {
-    std::fprintf(stderr, "quembrel-lv2-ttl: cannot write the description into '%s'\n", argv[1]);
+    std::fprintf(stderr, "quembrel-lv2-ttl: cannot write the description into '%s': %s\n",
+                 Printable(argv[1], std::string::npos).c_str(), std::strerror(errno));
     return 1;
   }
   return EXIT_SUCCESS;

@@ -5,13 +5,14 @@
 // written to a temporary file beside it that takes its name only on success; a device, a FIFO or
 // standard output ("-o -") is written through, with the header's sizes known before the first
 // sample, so the output can be piped into a player.
+#include <sys/stat.h>
+
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -61,12 +62,38 @@ bool LoadModule(CSoundModule& module, const std::string& path, const char* kind,
   return true;
 }
 
-// A path that names no file but a bank entry of the right kind stands for that entry's file.
-std::string ResolveBankName(const std::string& path, BankKind kind) {
-  std::error_code failed;
-  if (std::filesystem::exists(path, failed)) return path;
-  const BankEntry* entry = CBankCatalog::Installed().Find(kind, path);
-  return entry != nullptr ? entry->path : path;
+const char* KindWord(BankKind kind) { return kind == BankKind::kSound ? "sound" : "riff"; }
+
+// What --preset or --riff names: a file where one exists, else the bank's entry of that kind and
+// name. When it is neither, the message says so, and says which option takes the name when the
+// bank has it as the other kind.
+bool ResolveName(const std::string& given, BankKind kind, const char* what, std::string& path, std::string& error) {
+  struct stat file {};
+  if (stat(given.c_str(), &file) == 0) {
+    path = given;
+    return true;
+  }
+  const int cause = errno;
+  const CBankCatalog& bank = CBankCatalog::Installed();
+  if (const BankEntry* entry = bank.Find(kind, given)) {
+    path = entry->path;
+    return true;
+  }
+  const BankKind other = kind == BankKind::kSound ? BankKind::kRiff : BankKind::kSound;
+  std::string bankPart;
+  if (bank.GetEntries().empty()) {
+    bankPart = "a bank entry (no factory bank found in " + Quoted(CBankCatalog::InstalledFolder()) + ")";
+  } else {
+    bankPart = std::string("a ") + KindWord(kind) + " of the factory bank";
+    if (bank.Find(other, given) != nullptr) {
+      bankPart += std::string(": the bank has it as a ") + KindWord(other) + ", use " +
+                  (other == BankKind::kSound ? "--preset " : "--riff ") + given;
+    }
+    bankPart += "; 'quembrel-render --list' lists the bank";
+  }
+  error = std::string("cannot read ") + what + " " + Quoted(given) + ": it is neither a readable file (" +
+          COutputFile::Describe(cause) + ") nor " + bankPart;
+  return false;
 }
 
 int PrintBank() {
@@ -108,6 +135,8 @@ int Render(const RenderOptions& options) {
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGHUP, OnSignal);
+  // A player that quits early is a failed write with a message and status 1, not a silent death.
+  std::signal(SIGPIPE, SIG_IGN);
   std::vector<std::int16_t> block(static_cast<std::size_t>(options.blockFrames));
   CProgressBar progress(options.frames);
   std::int64_t done = 0;
@@ -154,13 +183,16 @@ int main(int argc, char** argv) {
 
   // The program's start-up; the effects keep the initial state they were constructed with.
   StartProgramModules();
+  std::string path;
   if (!options.preset.empty()) {
-    if (!LoadModule(*g_voice, ResolveBankName(options.preset, BankKind::kSound), "preset", error)) {
+    if (!ResolveName(options.preset, BankKind::kSound, "preset", path, error) ||
+        !LoadModule(*g_voice, path, "preset", error)) {
       return Fail(error);
     }
     ApplyPostProcessParams(*g_voice);
   }
-  if (!options.riff.empty() && !LoadModule(*g_riffPlayer, ResolveBankName(options.riff, BankKind::kRiff), "riff", error)) {
+  if (!options.riff.empty() && (!ResolveName(options.riff, BankKind::kRiff, "riff", path, error) ||
+                                !LoadModule(*g_riffPlayer, path, "riff", error))) {
     return Fail(error);
   }
   if (options.printParams) {

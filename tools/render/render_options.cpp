@@ -4,7 +4,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <string_view>
 
 #include "engine/sample_rate.h"
@@ -31,7 +30,13 @@ const char* const kRenderUsage =
     "      --list          print the factory bank's sounds and riffs, then exit\n"
     "      --help          show this text\n"
     "\n"
-    "Exit status: 0 on success, 1 when a file cannot be read or written, 2 on a bad command line.\n";
+    "Exit status:\n"
+    "  0    the file is written\n"
+    "  1    a file cannot be read or written (a preset or riff missing or refused, an unwritable\n"
+    "       output, a full disk, a player that closed the pipe early)\n"
+    "  2    a bad command line\n"
+    "  130  interrupted (Ctrl+C, or the signals TERM and HUP): the render stops and a regular file\n"
+    "       is not written\n";
 
 namespace {
 
@@ -41,10 +46,19 @@ bool ParseInteger(std::string_view text, std::int64_t& value) {
   return result.ec == std::errc() && result.ptr == end && !text.empty();
 }
 
-bool ParseSeconds(const std::string& text, double& seconds) {
-  char* end = nullptr;
-  seconds = std::strtod(text.c_str(), &end);
-  return !text.empty() && end == text.c_str() + text.size() && std::isfinite(seconds);
+// Decimal only ("2.5", "1e3"): no hexadecimal, no leading blanks, nothing after the number.
+bool ParseSeconds(std::string_view text, double& seconds) {
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, seconds, std::chars_format::general);
+  return result.ec == std::errc() && result.ptr == end && !text.empty() && std::isfinite(seconds);
+}
+
+// What an option's value is called when it is given empty.
+std::string ValueName(const std::string& option) {
+  if (option == "-o" || option == "--output") return "the output file name";
+  if (option == "--preset") return "the preset's file or bank name";
+  if (option == "--riff") return "the riff's file or bank name";
+  return "the value of '" + option + "'";
 }
 
 }  // namespace
@@ -92,6 +106,10 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
       }
       value = argv[++i];
     }
+    if (takesValue && value.empty()) {
+      error = ValueName(name) + " is empty";
+      return false;
+    }
 
     if (name == "-o" || name == "--output") {
       options.output = value;
@@ -128,10 +146,6 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
         return false;
       }
       secondsGiven = true;
-    }
-    if (options.output.empty() && (name == "-o" || name == "--output")) {
-      error = "the output file name is empty";
-      return false;
     }
   }
 
