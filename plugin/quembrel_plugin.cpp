@@ -11,6 +11,7 @@
 #include <new>
 
 #include "files/param_file.h"
+#include "output/event_slicer.h"
 #include "output/post_process_params.h"
 
 namespace {
@@ -224,6 +225,7 @@ void CQuembrelPlugin::RunPass(float* out, int frames, const LV2_Atom_Event*& eve
   stepsLeft = frames;
   const std::int64_t start = passStart;
   const std::int64_t passEnd = start + frames;
+  CEventSlicer slicer(frames, [this](int, int to) { RenderUntil(to); });
   for (; event != nullptr && event < end; event = lv2_atom_sequence_next(event)) {
     if (!FitsBefore(event, end)) {
       // Nothing after an event that runs past the sequence can be found: the rest is dropped.
@@ -234,14 +236,7 @@ void CQuembrelPlugin::RunPass(float* out, int frames, const LV2_Atom_Event*& eve
     if (time >= passEnd && !lastPass) break;
     // Events must come in time order within the block; one that goes back in time takes effect
     // where the block has got to, one past its end at its last frame.
-    int frame = passOutput;
-    if (time >= passEnd) {
-      frame = frames - 1;
-    } else if (time > start + passOutput) {
-      frame = static_cast<int>(time - start);
-    }
-    if (frame < passOutput) frame = passOutput;
-    RenderUntil(frame);
+    const int frame = slicer.RenderToEvent(time >= passEnd ? frames - 1 : time > start ? time - start : 0);
     if (event->body.type == urids.midiEvent) {
       midi.Receive(static_cast<const std::uint8_t*>(LV2_ATOM_BODY_CONST(&event->body)), event->body.size);
     } else if ((event->body.type == urids.atomObject || event->body.type == urids.atomBlank) &&
@@ -250,7 +245,7 @@ void CQuembrelPlugin::RunPass(float* out, int frames, const LV2_Atom_Event*& eve
       if (object->body.otype == urids.timePosition) ReadPosition(object, frame);
     }
   }
-  RenderUntil(frames);
+  slicer.Finish();
   if (frames > 0) converter.Process(engine.get(), out, frames);
   clock.EndBlock(frames);
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "output/event_slicer.h"
 #include "platform/sound/rtaudio_output.h"
 #include "sequencer/midi_note_handler.h"
 
@@ -138,20 +139,18 @@ void CLowLatencyOutput::RenderPeriod(float* out, int frames, void* midiBuffer) {
     return;
   }
   std::int16_t* engine = engineFrames.get();
-  int done = 0;
+  CEventSlicer slicer(total, [this, engine](int from, int to) { render(engine + from, (to - from) * 2); });
   if (midiBuffer != nullptr) {
     const std::uint32_t count = jack_midi_get_event_count(midiBuffer);
     for (std::uint32_t i = 0; i < count; ++i) {
       jack_midi_event_t event{};
       if (jack_midi_event_get(&event, midiBuffer, i) != 0) continue;
       // Render up to the frame heard where the event was stamped, then let it act.
-      const int at = std::clamp(converter.EngineOffsetFor(static_cast<int>(event.time)), done, total);
-      if (at > done) render(engine + done, (at - done) * 2);
-      done = at;
+      slicer.RenderToEvent(converter.EngineOffsetFor(static_cast<int>(event.time)));
       if (notes) notes->Receive(event.buffer, event.size);
     }
   }
-  if (total > done) render(engine + done, (total - done) * 2);
+  slicer.Finish();
   converter.Process(engine, out, frames);
 }
 
