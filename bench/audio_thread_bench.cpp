@@ -11,12 +11,11 @@
 #include "output/block_renderer.h"
 #include "platform/sound/sound_fake_layer.h"
 #include "sequencer/riff_player.h"
-#include "tests/fresh_modules.h"
 
 namespace {
 
 void AudioThreadWhileTheDefaultRiffPlays(benchmark::State& state) {
-  CreateFreshModules();
+  StartProgramModules();
   g_riffPlayer->Play();
   for (auto _ : state) {
     CFakeSoundLayer fake;

@@ -14,14 +14,13 @@
 #include "output/echo_delay.h"
 #include "output/wav_recorder.h"
 #include "sequencer/riff_player.h"
-#include "tests/fresh_modules.h"
 
 namespace {
 
 constexpr int kBlockFrames = 882;
 
 void StartDefaultRiff() {
-  CreateFreshModules();
+  StartProgramModules();
   g_distortion.Init();
   g_echoDelay.Init();
   g_riffPlayer->Play();

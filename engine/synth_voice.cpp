@@ -3,6 +3,7 @@
 // points where the sound depends on it.
 #include "engine/synth_voice.h"
 
+#include <algorithm>
 #include <cmath>
 
 CSynthVoice* g_voice = nullptr;
@@ -18,8 +19,6 @@ constexpr double kOneTwelfth = static_cast<double>(0.083333336f);
 constexpr double kCutoffScale = static_cast<double>(0.003921569f);
 
 float Scaled(ParamValue v, double factor) { return static_cast<float>(static_cast<double>(v) * factor); }
-
-int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 }  // namespace
 
@@ -173,7 +172,7 @@ void CSynthVoice::ApplyParam(int index, ParamValue v) {
       UpdateFrequencies();
       break;
     case kLfo1Rate:
-      lfo1.SetFrequency(g_lfoRateTable[Clamp(v, 0, kLfoRateCount - 1)]);
+      lfo1.SetFrequency(g_lfoRateTable[std::clamp<int>(v, 0, kLfoRateCount - 1)]);
       break;
     case kLfo1Amount:
       lfo1Amount = Scaled(v, kPercent);
@@ -190,7 +189,7 @@ void CSynthVoice::ApplyParam(int index, ParamValue v) {
       UpdateFrequencies();
       break;
     case kLfo2Rate:
-      lfo2.SetFrequency(g_lfoRateTable[Clamp(v, 0, kLfoRateCount - 1)]);
+      lfo2.SetFrequency(g_lfoRateTable[std::clamp<int>(v, 0, kLfoRateCount - 1)]);
       break;
     case kLfo2Amount:
       lfo2Amount = Scaled(v, kPercent);

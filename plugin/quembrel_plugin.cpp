@@ -6,6 +6,7 @@
 #include <lv2/midi/midi.h>
 #include <lv2/time/time.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -18,14 +19,13 @@ namespace {
 
 constexpr int kUnseen = -1000000;
 
-int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 // A control port's value as a parameter value: rounded to the nearest integer and held to the
 // range the panels allow. NaN gives the range's low end.
 int PortValue(float v, int lo, int hi) {
   if (!(v >= static_cast<float>(lo))) return lo;
   if (!(v <= static_cast<float>(hi))) return hi;
-  return Clamp(static_cast<int>(std::lround(v)), lo, hi);
+  return std::clamp(static_cast<int>(std::lround(v)), lo, hi);
 }
 
 bool IsOn(float v) { return v >= 0.5f; }

@@ -28,7 +28,7 @@ int DataLength(std::uint8_t status) {
 
 CMidiNoteHandler::CMidiNoteHandler(CNoteTarget& target) : target(target) {}
 
-float CMidiNoteHandler::NoteFrequency(int note, int bend) {
+float CMidiNoteHandler::MidiNoteFrequency(int note, int bend) {
   const double semitones = (note - 69) + (bend - kBendCentre) / 4096.0;
   return static_cast<float>(440.0 * std::pow(2.0, semitones / 12.0));
 }
@@ -86,7 +86,7 @@ void CMidiNoteHandler::Dispatch() {
 void CMidiNoteHandler::KeyDown(std::uint8_t note) {
   Forget(note);
   held[heldCount++] = note;
-  target.SetFrequency(NoteFrequency(note, bend));
+  target.SetFrequency(MidiNoteFrequency(note, bend));
   target.NoteOn();
 }
 
@@ -97,7 +97,7 @@ void CMidiNoteHandler::KeyUp(std::uint8_t note) {
   }
   --heldCount;
   if (heldCount > 0) {
-    target.SetFrequency(NoteFrequency(held[heldCount - 1], bend));
+    target.SetFrequency(MidiNoteFrequency(held[heldCount - 1], bend));
   } else {
     target.NoteOff();
   }
@@ -107,7 +107,7 @@ void CMidiNoteHandler::Bend(int value) {
   bend = value;
   // With no key held the voice may belong to the riff player or the panel; leave its pitch alone.
   if (heldCount > 0) {
-    target.SetFrequency(NoteFrequency(held[heldCount - 1], bend));
+    target.SetFrequency(MidiNoteFrequency(held[heldCount - 1], bend));
   }
 }
 

@@ -25,7 +25,7 @@ class CMidiNoteHandler {
 
   // 440 Hz at note 69, twelve notes per octave, bend 0 .. 16383 spanning -2 .. just under +2
   // semitones around the centre 8192.
-  static float NoteFrequency(int note, int bend);
+  static float MidiNoteFrequency(int note, int bend);
 
  private:
   void Dispatch();

@@ -56,7 +56,7 @@ void CRiffPlayer::ApplyStop() {
   samplesLeft = 0;
 }
 
-float CRiffPlayer::NoteFrequency(int note) {
+float CRiffPlayer::RiffNoteFrequency(int note) {
   const int n = note < 1 ? 1 : (note > 96 ? 96 : note);
   // 1/12 rounded to single precision.
   return static_cast<float>(440.0 * std::pow(2.0, (n - 36) * static_cast<double>(0.083333336f)));
@@ -66,7 +66,7 @@ void CRiffPlayer::TriggerStep(CSynthVoice* target, std::uint32_t offset) {
   timeline.Mark(offset, step);
   markedStep = step;
   if (target != nullptr && applied[kStepGate0 + step] != 0) {
-    target->SetFrequency(NoteFrequency(applied[kStepNote0 + step] + applied[kTranspose]));
+    target->SetFrequency(RiffNoteFrequency(applied[kStepNote0 + step] + applied[kTranspose]));
     target->NoteOn();
   }
   step = step + 1 == kRiffSteps ? 0 : step + 1;

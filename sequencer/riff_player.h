@@ -49,7 +49,7 @@ class CRiffPlayer : public CSoundModule {
   const CStepTimeline& Timeline() const { return timeline; }
 
   // The pitch of a note number, clamped to 1 .. 96; note 36 is 440 Hz.
-  static float NoteFrequency(int note);
+  static float RiffNoteFrequency(int note);
 
  private:
   static constexpr std::uint32_t kQueueCapacity = 1024;

@@ -264,11 +264,10 @@ void CSynthPanel::RefreshControls() {
 }
 
 void CSynthPanel::OnSynthKnob(int controlId, int value) {
-  for (const KnobParam* row = g_synthKnobTable; row->controlId > 0; ++row) {
-    if (row->controlId == controlId) {
-      g_voice->SetParam(row->paramIndex, static_cast<ParamValue>(value));
-      ApplyPostProcessParam(row->paramIndex, value);
-    }
+  const int param = ParamOfKnob(g_synthKnobTable, controlId);
+  if (param >= 0) {
+    g_voice->SetParam(param, static_cast<ParamValue>(value));
+    ApplyPostProcessParam(param, value);
   }
 }
 

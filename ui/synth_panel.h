@@ -24,7 +24,7 @@
 class CSynthPanel : public CDialog {
  public:
   // Every control's id. A radio group's four buttons take consecutive ids from its first; 1038 and
-  // 1039 are unused.
+  // 1039 are the riff panel's.
   enum ControlId : int {
     kSyncBoxId = 1000,
     kOscMixKnobId = 1001,

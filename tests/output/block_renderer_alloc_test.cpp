@@ -1,13 +1,11 @@
 // Shows that the audio path allocates nothing per block: this program replaces the global
-// operator new with a counting one and renders a few thousand blocks of the whole chain, riff
-// playing, effects on, recording running.
+// operator new with the tests' counting one and renders a few thousand blocks of the whole chain,
+// riff playing, effects on, recording running.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <new>
 #include <vector>
 
 #include "engine/synth_voice.h"
@@ -16,32 +14,8 @@
 #include "output/echo_delay.h"
 #include "output/wav_recorder.h"
 #include "sequencer/riff_player.h"
+#include "tests/allocation_counter.h"
 #include "tests/fresh_modules.h"
-
-namespace {
-
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
-
-void* CountedAllocation(std::size_t size) {
-  if (g_counting.load(std::memory_order_relaxed)) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-  }
-  void* memory = std::malloc(size == 0 ? 1 : size);
-  if (memory == nullptr) {
-    throw std::bad_alloc();
-  }
-  return memory;
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return CountedAllocation(size); }
-void* operator new[](std::size_t size) { return CountedAllocation(size); }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
 
@@ -66,15 +40,15 @@ TEST(BlockRendererAllocationTest, RenderingBlocksAllocatesNothing) {
       g_voice->SetParam(23, static_cast<ParamValue>(20 + i % 200));
       g_voice->NoteOn();
     }
-    g_counting.store(true);
+    allocation_counter::Start();
     RenderBlock(block.data(), bytes);
-    g_counting.store(false);
+    allocation_counter::Stop();
     ++blocks;
     if (i % 10 == 0) {
       g_wavRecorder.Drain();
     }
   }
-  EXPECT_EQ(g_allocations.load(), 0) << "over " << blocks << " blocks";
+  EXPECT_EQ(allocation_counter::Count(), 0) << "over " << blocks << " blocks";
   EXPECT_TRUE(g_wavRecorder.Finish());
   std::filesystem::remove(path);
 }

@@ -1,39 +1,14 @@
 // Shows that the plugin's run() allocates nothing: this program replaces the global operator new
-// with a counting one, loads the plugin through lilv and counts only inside run(), over blocks that
-// carry MIDI notes, bends and transport positions while the riff, the effects and the ports change.
+// with the tests' counting one, loads the plugin through lilv and counts only inside run(), over
+// blocks that carry MIDI notes, bends and transport positions while the riff, the effects and the
+// ports change.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <new>
 #include <vector>
 
+#include "tests/allocation_counter.h"
 #include "tests/plugin/lv2_test_host.h"
-
-namespace {
-
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
-
-void* CountedAllocation(std::size_t size) {
-  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
-  void* memory = std::malloc(size == 0 ? 1 : size);
-  if (memory == nullptr) throw std::bad_alloc();
-  return memory;
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return CountedAllocation(size); }
-void* operator new[](std::size_t size) { return CountedAllocation(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size == 0 ? 1 : size);
-}
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
 
@@ -56,12 +31,12 @@ TEST(Lv2PluginAllocTest, RunAllocatesNothing) {
                            Midi(500, {0xE0, 0x00, static_cast<std::uint8_t>(block % 128)}),
                            Midi(900, {0x80, note, 0})});
       lilv_instance_connect_port(instance.Instance(), kAudioOutPort, out.data());
-      g_counting.store(true);
+      allocation_counter::Start();
       lilv_instance_run(instance.Instance(), 1024);
-      g_counting.store(false);
+      allocation_counter::Stop();
     }
   }
-  EXPECT_EQ(g_allocations.load(), 0);
+  EXPECT_EQ(allocation_counter::Count(), 0);
 }
 
 }  // namespace

@@ -166,13 +166,13 @@ TEST(MidiNoteHandlerTest, NoteFrequencies) {
       {72, 8192, kNote72}, {69, 0, kNote67},    {60, 0, kNote58},      {127, 16383, 14079.8018f},
   };
   for (const Pitch& p : pitches) {
-    EXPECT_FLOAT_EQ(CMidiNoteHandler::NoteFrequency(p.note, p.bend), p.hz)
+    EXPECT_FLOAT_EQ(CMidiNoteHandler::MidiNoteFrequency(p.note, p.bend), p.hz)
         << "note " << p.note << " bend " << p.bend;
   }
-  EXPECT_EQ(CMidiNoteHandler::NoteFrequency(69, 0), CMidiNoteHandler::NoteFrequency(67, 8192));
-  const float top = CMidiNoteHandler::NoteFrequency(69, 16383);
+  EXPECT_EQ(CMidiNoteHandler::MidiNoteFrequency(69, 0), CMidiNoteHandler::MidiNoteFrequency(67, 8192));
+  const float top = CMidiNoteHandler::MidiNoteFrequency(69, 16383);
   EXPECT_LT(top, kNote71);
-  EXPECT_GT(top, CMidiNoteHandler::NoteFrequency(69, 16382));
+  EXPECT_GT(top, CMidiNoteHandler::MidiNoteFrequency(69, 16382));
 }
 
 TEST(MidiNoteHandlerTest, EmptyInputDoesNothing) {
@@ -186,8 +186,8 @@ TEST(MidiNoteHandlerTest, EmptyInputDoesNothing) {
 // the keyboard's bent range before every attack, and silence after an all-notes-off.
 TEST(MidiNoteHandlerTest, RandomBytesKeepTheVoiceSane) {
   std::mt19937 random(20261208);
-  const float lowest = CMidiNoteHandler::NoteFrequency(0, 0);
-  const float highest = CMidiNoteHandler::NoteFrequency(127, 16383);
+  const float lowest = CMidiNoteHandler::MidiNoteFrequency(0, 0);
+  const float highest = CMidiNoteHandler::MidiNoteFrequency(127, 16383);
   for (int round = 0; round < 200; ++round) {
     CRecorder recorder;
     CMidiNoteHandler handler(recorder);

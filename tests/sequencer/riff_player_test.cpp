@@ -70,16 +70,16 @@ TEST_F(RiffPlayerTest, DefaultRiffTriggersStepsOnTheirFrames) {
   riff->Play();
   EXPECT_TRUE(riff->IsActive());
   RenderFrames(1);
-  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::NoteFrequency(30));
+  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::RiffNoteFrequency(30));
   EXPECT_NEAR(voice->GetBaseFrequency(), 311.127f, 1e-3f);
   EXPECT_EQ(voice->GetAmpEnv().GetStage(), CEnvelope::kAttack);
   RenderFrames(6888);
   EXPECT_EQ(riff->GetStep(), 1);
   EXPECT_EQ(riff->GetSamplesLeft(), 1u);
   RenderFrames(1);
-  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::NoteFrequency(30)) << "step 1 is not due before frame 6890";
+  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::RiffNoteFrequency(30)) << "step 1 is not due before frame 6890";
   RenderFrames(1);
-  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::NoteFrequency(29));
+  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::RiffNoteFrequency(29));
   EXPECT_EQ(voice->GetAmpEnv().GetPosition(), 1u) << "the note started on the block's first frame";
 
   SetUp();
@@ -87,7 +87,7 @@ TEST_F(RiffPlayerTest, DefaultRiffTriggersStepsOnTheirFrames) {
   RenderFrames(10000);
   EXPECT_EQ(riff->GetSamplesLeft(), 3780u);
   EXPECT_EQ(riff->GetStep(), 2);
-  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::NoteFrequency(29));
+  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::RiffNoteFrequency(29));
 }
 
 TEST_F(RiffPlayerTest, BoundaryAtTheEndOfACallTriggersOnTheNextCall) {
@@ -95,10 +95,10 @@ TEST_F(RiffPlayerTest, BoundaryAtTheEndOfACallTriggersOnTheNextCall) {
   RenderFrames(6890);
   EXPECT_EQ(riff->GetSamplesLeft(), 0u);
   EXPECT_EQ(riff->GetStep(), 1);
-  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::NoteFrequency(30));
+  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::RiffNoteFrequency(30));
   RenderFrames(1);
   EXPECT_EQ(riff->GetStep(), 2);
-  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::NoteFrequency(29));
+  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::RiffNoteFrequency(29));
 }
 
 TEST_F(RiffPlayerTest, ClosedGateSkipsTheStepButAdvances) {
@@ -106,12 +106,12 @@ TEST_F(RiffPlayerTest, ClosedGateSkipsTheStepButAdvances) {
   riff->Play();
   RenderFrames(6890 + 100);
   EXPECT_EQ(riff->GetStep(), 2);
-  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::NoteFrequency(30));
+  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::RiffNoteFrequency(30));
   EXPECT_EQ(voice->GetAmpEnv().GetStage(), CEnvelope::kSustain) << "not retriggered 100 frames ago";
   // Any non-zero gate plays.
   riff->SetParam(kStepGate0 + 2, -3);
   RenderFrames(6890);
-  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::NoteFrequency(24));
+  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::RiffNoteFrequency(24));
 }
 
 TEST_F(RiffPlayerTest, NotesAreClampedAfterTransposition) {
@@ -129,7 +129,7 @@ TEST_F(RiffPlayerTest, NotesAreClampedAfterTransposition) {
     riff->SetParam(kTranspose, c.transpose);
     riff->Play();
     RenderFrames(1);
-    EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::NoteFrequency(c.played)) << c.note << " " << c.transpose;
+    EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::RiffNoteFrequency(c.played)) << c.note << " " << c.transpose;
     EXPECT_NEAR(voice->GetBaseFrequency(), c.hz, c.hz * 1e-5f);
   }
 }
@@ -186,7 +186,7 @@ TEST_F(RiffPlayerTest, StopRewindsAndPlayRestartsAtStepZero) {
   riff->Play();
   RenderFrames(1);
   EXPECT_EQ(riff->GetStep(), 1);
-  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::NoteFrequency(30));
+  EXPECT_EQ(voice->GetBaseFrequency(), CRiffPlayer::RiffNoteFrequency(30));
   // Stop and Play between two renders still rewind.
   RenderFrames(7000);
   riff->Stop();
@@ -226,7 +226,7 @@ TEST_F(RiffPlayerTest, WholeRiffCyclesThroughSixteenSteps) {
     RenderFrames(3307);
     const int expectedStep = (s + 1) % 16;
     ASSERT_EQ(riff->GetStep(), expectedStep);
-    ASSERT_EQ(voice->GetBaseFrequency(), CRiffPlayer::NoteFrequency(kRiffParams[kStepNote0 + s].defaultValue));
+    ASSERT_EQ(voice->GetBaseFrequency(), CRiffPlayer::RiffNoteFrequency(kRiffParams[kStepNote0 + s].defaultValue));
   }
 }
 

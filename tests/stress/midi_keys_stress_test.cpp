@@ -151,7 +151,7 @@ TEST(MidiKeysStressTest, KeysRiffAndKnobsTogether) {
   keys.Receive(press, sizeof press);
   std::vector<StereoFrame> frames(kBlockFrames);
   riff.Render(frames.data(), 0);
-  EXPECT_EQ(voice.GetBaseFrequency(), CMidiNoteHandler::NoteFrequency(60, 8192));
+  EXPECT_EQ(voice.GetBaseFrequency(), CMidiNoteHandler::MidiNoteFrequency(60, 8192));
   EXPECT_TRUE(voice.IsActive());
 
   const std::uint8_t release[] = {0x80, 60, 0};

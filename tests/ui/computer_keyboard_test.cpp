@@ -23,7 +23,7 @@ class RecordingTarget final : public CNoteTarget {
  public:
   void SetFrequency(float hz) override {
     for (int note = 0; note < 128; ++note) {
-      if (CMidiNoteHandler::NoteFrequency(note, 8192) == hz) calls.push_back("f" + std::to_string(note));
+      if (CMidiNoteHandler::MidiNoteFrequency(note, 8192) == hz) calls.push_back("f" + std::to_string(note));
     }
   }
   void NoteOn() override { calls.push_back("on"); }
