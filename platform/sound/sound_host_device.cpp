@@ -14,8 +14,8 @@ std::unique_ptr<CHostSoundDevice> CHostSoundDevice::Open() {
   return std::make_unique<CHostSoundDevice>(std::move(output));
 }
 
-CHostSoundDevice::CHostSoundDevice(std::unique_ptr<CHostSoundOutput> output)
-    : output(std::move(output)) {}
+CHostSoundDevice::CHostSoundDevice(std::unique_ptr<CHostSoundOutput> opened)
+    : output(std::move(opened)), latencyFrames(output ? output->GetLatencyFrames() : 0) {}
 
 // The sound server shares the card between programs; there is nothing to claim.
 bool CHostSoundDevice::ClaimExclusive(SoundWindow) { return true; }
@@ -32,4 +32,4 @@ std::unique_ptr<CSoundBuffer> CHostSoundDevice::CreateLoopBuffer(std::uint32_t b
   return std::make_unique<CHostLoopBuffer>(std::move(output));
 }
 
-std::uint32_t CHostSoundDevice::GetOutputLatencyFrames() const { return output ? output->GetLatencyFrames() : 0; }
+std::uint32_t CHostSoundDevice::GetOutputLatencyFrames() const { return latencyFrames; }

@@ -22,4 +22,6 @@ class CHostSoundDevice : public CSoundDevice {
 
  private:
   std::unique_ptr<CHostSoundOutput> output;
+  // Kept from the opened output, which the looping buffer takes over.
+  std::uint32_t latencyFrames;
 };

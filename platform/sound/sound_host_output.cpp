@@ -26,9 +26,9 @@ bool CHostSoundOutput::OpenWith(int api) {
     return false;
   }
   floatSamples = opened.floatSamples;
-  // A JACK server plays each period as the next is computed; other backends say what they queue.
-  queuedPeriods = api == RtAudio::UNIX_JACK ? 1 : std::max(opened.bufferCount, 1u);
-  periodFrames = opened.frames;
+  // A JACK server plays a period in the cycle that takes it from the ring, so a sample waits only
+  // for that cycle to start: half a period on average. Other backends queue what they report.
+  queuedFrames = api == RtAudio::UNIX_JACK ? opened.frames / 2 : opened.frames * std::max(opened.bufferCount, 1u);
   engineFrames = std::make_unique<std::int16_t[]>(converter.MaxEngineFrames());
   audio = std::move(opened.audio);
   return true;
@@ -67,7 +67,7 @@ CSoundRing& CHostSoundOutput::GetRing() { return ring; }
 
 std::uint32_t CHostSoundOutput::GetLatencyFrames() const {
   if (!audio) return 0;
-  const long long deviceFrames = static_cast<long long>(queuedPeriods) * periodFrames + converter.LatencyFrames();
+  const long long deviceFrames = static_cast<long long>(queuedFrames) + converter.LatencyFrames();
   return static_cast<std::uint32_t>(deviceFrames * CRateConverter::kEngineRate / converter.OutputRate());
 }
 

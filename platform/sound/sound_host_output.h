@@ -56,9 +56,8 @@ class CHostSoundOutput {
   CSoundRing ring;
   std::atomic<bool> started;
   bool floatSamples;
-  // The buffers the backend queues, each of `periodFrames` device frames.
-  unsigned int queuedPeriods = 0;
-  unsigned int periodFrames = 0;
+  // Device frames from a sample taken from the ring to it being played, the converter aside.
+  unsigned int queuedFrames = 0;
   CRateConverter converter;
   // The ring's samples for one callback when they go through the converter.
   std::unique_ptr<std::int16_t[]> engineFrames;

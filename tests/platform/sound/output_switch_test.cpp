@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -17,6 +20,7 @@
 #include "sequencer/voice_note_target.h"
 #include "tests/fresh_modules.h"
 #include "tests/jack_harness.h"
+#include "tests/wait_for.h"
 #include "tests/output/wav_file_reader.h"
 
 namespace {
@@ -96,6 +100,77 @@ TEST(OutputSwitchTest, SwitchingKeepsTheRecordingWholeAndInOrder) {
       }
     }
     EXPECT_LE(worst, rate == 44100 ? 0 : kSplitBlockTolerance) << "at sample " << worstAt << " of " << expected.size();
+  }
+}
+
+// The output delay the step light allows for, against the delay heard on a JACK server: a render
+// callback that writes silence marks the last sample of a block now and then and notes the frame at
+// which the server's current cycle began; a capture client finds the mark. Counted from cycle
+// starts rather than the wall clock, the figure holds however late a loaded machine runs the
+// cycles; the median of several marks is taken. The low-latency output renders at a cycle's start;
+// the classic stream renders whenever its thread wakes, half a period into the cycle on average,
+// which is where the reported delay counts from.
+jack_client_t* g_clock = nullptr;
+std::atomic<bool> g_markWanted{false};
+std::atomic<jack_nframes_t> g_markedAt{0};
+
+void MarkingRender(std::int16_t* samples, std::int32_t bytes) {
+  const std::int32_t count = bytes / 2;
+  std::fill(samples, samples + count, std::int16_t{0});
+  if (count > 0 && g_markWanted.exchange(false, std::memory_order_acq_rel)) {
+    samples[count - 1] = 32767;
+    g_markedAt.store(jack_last_frame_time(g_clock), std::memory_order_release);
+  }
+}
+
+TEST(OutputSwitchTest, ReportedDelayIsTheDelayHeard) {
+  constexpr int kPeriod = 256;
+  constexpr int kMarks = 5;
+  CTestJackServer server("quembrel-delay-" + std::to_string(getpid()), 44100, kPeriod);
+  const std::string why = server.Start();
+  if (!why.empty()) GTEST_SKIP() << "no JACK server: " << why;
+  for (const OutputMode mode : {OutputMode::kClassic, OutputMode::kLowLatency}) {
+    SCOPED_TRACE(mode == OutputMode::kClassic ? "classic" : "low latency");
+    AudioCapture capture(server, 44100 * 60);
+    ASSERT_TRUE(capture.Activate());
+    g_clock = capture.Client();
+    COutputSwitch output;
+    ASSERT_TRUE(output.Start(mode, &MarkingRender, nullptr));
+    ASSERT_EQ(output.GetMode(), mode);
+    ASSERT_TRUE(capture.Connect("Quembrel:outport 0", capture.PortName()));
+    std::this_thread::sleep_for(300ms);
+    std::vector<long> heard;
+    for (int mark = 0; mark < kMarks; ++mark) {
+      const std::size_t from = capture.Count();
+      g_markWanted.store(true, std::memory_order_release);
+      ASSERT_TRUE(WaitFor([] { return !g_markWanted.load(std::memory_order_acquire); }, 2s));
+      const jack_nframes_t markedAt = g_markedAt.load(std::memory_order_acquire);
+      bool found = false;
+      const auto end = std::chrono::steady_clock::now() + 2s;
+      while (!found && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(20ms);
+        const std::vector<float>& samples = capture.Samples();
+        for (std::size_t i = from; i < capture.Count(); ++i) {
+          if (samples[i] > 0.5f) {
+            heard.push_back(static_cast<long>(static_cast<std::int32_t>(capture.FirstFrame() + i - markedAt)));
+            found = true;
+            break;
+          }
+        }
+      }
+      ASSERT_TRUE(found) << "mark " << mark << " was never heard";
+      std::this_thread::sleep_for(200ms);
+    }
+    const int reported = output.GetLatencyFrames();
+    output.Stop();
+    capture.Close();
+    std::sort(heard.begin(), heard.end());
+    const long median = heard[kMarks / 2];
+    std::printf("output delay %s: reported %d frames, heard %ld (%ld to %ld)\n",
+                mode == OutputMode::kClassic ? "classic" : "low latency", reported, median, heard.front(),
+                heard.back());
+    const long expected = reported + (mode == OutputMode::kClassic ? kPeriod / 2 : 0) - 1;
+    EXPECT_NEAR(median, expected, kPeriod / 8);
   }
 }
 
