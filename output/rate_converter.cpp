@@ -11,7 +11,7 @@ namespace {
 // Engine frames on either side of the filter's centre: 32 above 44100 Hz; below it the filter
 // widens with the ratio, but never past 43, so that its delay of one frame more stays within 1 ms
 // at 22050 Hz (2 x 22 output frames), until the rate is so low that the filter needs more.
-constexpr int kHalfFrames = 32;
+constexpr int kHalfFrames = 24;
 constexpr double kHalfFramesAtOutputRate = 21.5;
 // The cutoff at 95 % of the lower rate's Nyquist frequency, and a Kaiser window whose side lobes
 // stay about 95 dB down: the passband ends near 18.9 kHz above 44100 Hz.
@@ -138,29 +138,38 @@ void CRateConverter::Filter(float* output, int outputFrames, std::int64_t phase)
   const float* window = history.get();
   const float* rows = table.get();
   const int width = taps;
-  const std::int64_t step = ratioEngine;
   const std::int64_t period = ratioOutput;
+  // Each output frame moves the window by the ratio's whole engine frames and the phase by the
+  // rest, so the loop needs no division.
+  const std::int64_t wholeStep = ratioEngine / period;
+  const std::int64_t phaseStep = ratioEngine % period;
   if (!interpolated) {
     for (int i = 0; i < outputFrames; ++i) {
       const float y = Dot(rows + phase * width, window, width);
       output[i] = std::clamp(y, -1.0f, 1.0f);
-      phase += step;
-      window += phase / period;
-      phase %= period;
+      window += wholeStep;
+      phase += phaseStep;
+      if (phase >= period) {
+        phase -= period;
+        ++window;
+      }
     }
     return;
   }
-  const std::int64_t fine = tableRows;
+  const double toRows = static_cast<double>(tableRows) / static_cast<double>(period);
   for (int i = 0; i < outputFrames; ++i) {
-    const std::int64_t at = phase * fine;
-    const std::int64_t row = at / period;
-    const float weight = static_cast<float>(static_cast<double>(at - row * period) / static_cast<double>(period));
-    const float before = Dot(rows + row * width, window, width);
-    const float after = Dot(rows + (row + 1) * width, window, width);
+    const double at = static_cast<double>(phase) * toRows;
+    const int row = std::min(static_cast<int>(at), tableRows - 1);
+    const float weight = static_cast<float>(at - row);
+    const float before = Dot(rows + static_cast<std::size_t>(row) * width, window, width);
+    const float after = Dot(rows + static_cast<std::size_t>(row + 1) * width, window, width);
     output[i] = std::clamp(before + weight * (after - before), -1.0f, 1.0f);
-    phase += step;
-    window += phase / period;
-    phase %= period;
+    window += wholeStep;
+    phase += phaseStep;
+    if (phase >= period) {
+      phase -= period;
+      ++window;
+    }
   }
 }
 
