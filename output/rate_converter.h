@@ -60,9 +60,6 @@ class CRateConverter {
   // (full scale 1.0, never beyond). A count outside 0..MaxOutputFrames writes nothing and returns
   // false.
   bool Process(const std::int16_t* engine, float* output, int outputFrames);
-  // Calls that came out short since Init: none can, as the window is always there; kept for the
-  // outputs that count them.
-  std::int64_t ShortCalls() const { return 0; }
 
  private:
   void Advance(int outputFrames, int engineFrames);
