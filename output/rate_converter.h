@@ -64,8 +64,8 @@ class CRateConverter {
  private:
   void Advance(int outputFrames, int engineFrames);
   // Fills the taps' rows for `phases` phases evenly spread over one engine frame (plus the row at a
-  // whole frame when `interpolated`), for a filter of `halfFrames` engine frames on either side.
-  void MakeTaps(int phases, bool interpolated, int halfFrames);
+  // whole frame when `withEnd`), for a filter of `halfFrames` engine frames on either side.
+  void MakeTaps(int phases, bool withEnd, int halfFrames);
   // Writes `outputFrames` frames from the window in `history`, the call's phase starting at `phase`.
   void Filter(float* output, int outputFrames, std::int64_t phase) const;
 
