@@ -1,7 +1,6 @@
 // Counts a test program's allocations while counting is on, for the tests that show a path
-// allocates nothing. Including this header replaces the program's global operator new and delete,
-// so exactly one file of a test program includes it, and such a program is never built beside a
-// sanitizer, whose allocator it would replace.
+// allocates nothing. Including this header replaces the program's global operator new and delete
+// (over malloc, which a sanitizer still sees), so exactly one file of a test program includes it.
 #pragma once
 
 #include <atomic>

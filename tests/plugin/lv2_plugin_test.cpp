@@ -251,6 +251,28 @@ TEST_F(Lv2PluginTest, OtherRatesAreResampledAndReportTheirLatency) {
   }
 }
 
+// Every control at its highest value and the riff playing: the resampled output stays within full
+// scale, as the engine's own 16-bit output does at 44100 Hz. Prints the peaks.
+TEST_F(Lv2PluginTest, EveryControlAtMaximumStaysWithinFullScaleAtEveryRate) {
+  for (const double rate : {44100.0, 48000.0, 96000.0}) {
+    CLv2TestInstance instance(host, rate);
+    ASSERT_NE(instance.Instance(), nullptr) << rate;
+    for (int p = 0; p < kVoiceParamCount; ++p) {
+      if (p != kLfo1Targets && p != kLfo2Targets) instance.Control(kVoiceParams[p].name) = kVoiceParams[p].maximum;
+    }
+    for (const TargetBitPort& t : kTargetBitPorts) instance.Control(t.symbol) = 1.0f;
+    for (int p = kBpm; p < kRiffParamCount; ++p) instance.Control(kRiffParams[p].name) = kRiffParams[p].maximum;
+    instance.Control("Play") = 1.0f;
+    instance.Control("FollowHost") = 0.0f;
+    const std::vector<float> out = instance.Render(static_cast<std::int64_t>(rate) * 4, 512);
+    float peak = 0.0f;
+    for (const float v : out) peak = std::max(peak, std::fabs(v));
+    std::printf("%6.0f Hz: peak %.4f\n", rate, peak);
+    EXPECT_LE(peak, 1.0f) << rate;
+    EXPECT_GT(peak, 0.5f) << rate;
+  }
+}
+
 TEST_F(Lv2PluginTest, InstancesRenderIndependently) {
   CLv2TestInstance changed(host), plain(host), reference(host);
   for (CLv2TestInstance* i : {&changed, &plain, &reference}) {
