@@ -53,9 +53,10 @@ std::vector<long> Measure(MidiSender& keys, AudioCapture& capture, int period, l
       return latencies;
     }
     keys.Arm(schedule);
-    // Not a timing: in freewheel mode this takes a fraction of a second; the limit only ends a hang.
+    // Not a timing: freewheeling, the server runs through the notes as fast as the machine lets it;
+    // the limit, within CTest's, only ends a hang.
     const std::size_t end = ScheduleEnd(schedule, spacing);
-    if (!WaitFor([&] { return keys.AllSent() && capture.Count() > end; }, 60s)) {
+    if (!WaitFor([&] { return keys.AllSent() && capture.Count() > end; }, 150s)) {
       ADD_FAILURE() << "the server did not run through the notes: sent all " << keys.AllSent()
                     << ", captured " << capture.Count() << " of " << end;
       return latencies;
@@ -144,8 +145,8 @@ TEST(LowLatencyOutputTest, At48000HzThePortPlaysNote69At440Hz) {
     Freewheel freewheel(rig.keys);
     ASSERT_TRUE(freewheel.On());
     rig.keys.Arm({{0, {0x90, 69, 100}}});
-    // Only ends a hang: freewheeling, the server runs through this in a fraction of a second.
-    ASSERT_TRUE(WaitFor([&] { return rig.capture.Count() > to; }, 60s));
+    // The limit only ends a hang: freewheeling, the server runs as fast as the machine lets it.
+    ASSERT_TRUE(WaitFor([&] { return rig.capture.Count() > to; }, 150s));
   }
   output.Stop();
   const std::vector<float>& s = rig.capture.Samples();
@@ -183,7 +184,7 @@ TEST(LowLatencyOutputTest, WhatIsHeardIsWhatIsRecorded) {
     Freewheel freewheel(rig.keys);
     ASSERT_TRUE(freewheel.On());
     rig.keys.Arm({});
-    ran = WaitFor([&] { g_wavRecorder.Drain(); return rig.capture.Count() > kFrames; }, 60s);
+    ran = WaitFor([&] { g_wavRecorder.Drain(); return rig.capture.Count() > kFrames; }, 150s);
   }
   output.Stop();
   g_wavRecorder.Finish();
@@ -227,7 +228,7 @@ TEST(LowLatencyOutputTest, ClassicStreamPlaysNotesFromItsPort) {
         if (loud(heard)) return true;
       }
       return rig.capture.Count() == samples.size();
-    }, 60s);
+    }, 150s);
     g_audioStream.Stop();
     g_midiInput.Close();
     ASSERT_TRUE(done);
