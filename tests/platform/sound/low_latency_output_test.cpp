@@ -18,7 +18,6 @@
 #include <string>
 
 #include "engine/synth_voice.h"
-#include "engine/voice_params.h"
 #include "platform/sound/audio_stream.h"
 #include "output/block_renderer.h"
 #include "output/wav_recorder.h"
@@ -37,6 +36,7 @@ using namespace std::chrono_literals;
 
 constexpr const char* kMidiPort = "Quembrel:Quembrel";
 constexpr const char* kAudioPort = "Quembrel:outport 0";
+
 std::string ServerName(const char* what) {
   return std::string("quembrel-ll-") + what + "-" + std::to_string(getpid());
 }
