@@ -1,7 +1,9 @@
 // What the tests that play against a real JACK server share besides the server itself: a client
-// that sends MIDI messages at chosen absolute frames, and a client that captures an audio port
-// against the server's frame clock. On the dummy driver the clock is exact, so times measured in
-// frames are deterministic.
+// that sends MIDI messages at chosen frames, and a client that captures an audio port against the
+// server's frame clock, from the sender's first armed frame on. On the dummy driver the clock is
+// exact, so times measured in frames are deterministic; in freewheel mode (Freewheel below) the
+// server also waits for every client in every cycle, so no cycle is ever missed, however loaded the
+// machine is.
 #pragma once
 
 #include <jack/jack.h>
@@ -73,7 +75,28 @@ class JackTestClient {
   }
 };
 
-// Sends three-byte MIDI messages at absolute frames, set before it is armed.
+// Runs the server as fast as it can for as long as it lives, waiting for every client in every
+// cycle: frames no longer follow the wall clock, and no client misses a cycle.
+class Freewheel {
+ public:
+  explicit Freewheel(const JackTestClient& client) : client(client.Client()) {
+    on = client.Client() != nullptr && jack_set_freewheel(this->client, 1) == 0;
+  }
+  ~Freewheel() {
+    if (on) jack_set_freewheel(client, 0);
+  }
+  Freewheel(const Freewheel&) = delete;
+  Freewheel& operator=(const Freewheel&) = delete;
+  bool On() const { return on; }
+
+ private:
+  jack_client_t* client;
+  bool on = false;
+};
+
+// Sends three-byte MIDI messages at frames counted from the base: the first frame of the first
+// cycle it runs once armed, plus a lead of eight periods. Counting from its own cycle, not from a
+// clock read by the test, keeps the schedule ahead of the server even in freewheel mode.
 class MidiSender : public JackTestClient {
  public:
   struct Message {
@@ -101,9 +124,13 @@ class MidiSender : public JackTestClient {
     messages = std::move(schedule);
     sentAt.assign(messages.size(), 0);
     sent.store(0, std::memory_order_relaxed);
+    baseKnown.store(false, std::memory_order_relaxed);
     armed.store(true, std::memory_order_release);
   }
   bool AllSent() const { return sent.load(std::memory_order_acquire) == messages.size(); }
+  // The absolute frame the schedule counts from, once the armed sender has run a cycle.
+  bool BaseKnown() const { return baseKnown.load(std::memory_order_acquire); }
+  jack_nframes_t Base() const { return base.load(std::memory_order_acquire); }
   // Where message i went out: its frame, or the start of the first cycle after it when the server
   // skipped this client's cycle (a loaded machine). Valid once AllSent().
   jack_nframes_t SentAt(std::size_t i) const { return sentAt[i]; }
@@ -114,11 +141,17 @@ class MidiSender : public JackTestClient {
     jack_midi_clear_buffer(buffer);
     cycles.fetch_add(1, std::memory_order_acq_rel);
     if (!armed.load(std::memory_order_acquire)) return;
+    if (!baseKnown.load(std::memory_order_relaxed)) {
+      base.store(start + 8 * frames, std::memory_order_release);
+      baseKnown.store(true, std::memory_order_release);
+    }
+    const jack_nframes_t from = base.load(std::memory_order_relaxed);
     std::size_t next = sent.load(std::memory_order_relaxed);
     while (next < messages.size() &&
-           static_cast<std::int32_t>(messages[next].frame - (start + frames)) < 0) {
-      const auto late = static_cast<std::int32_t>(messages[next].frame - start) < 0;
-      const jack_nframes_t offset = late ? 0 : messages[next].frame - start;
+           static_cast<std::int32_t>(from + messages[next].frame - (start + frames)) < 0) {
+      const jack_nframes_t frame = from + messages[next].frame;
+      const auto late = static_cast<std::int32_t>(frame - start) < 0;
+      const jack_nframes_t offset = late ? 0 : frame - start;
       jack_midi_event_write(buffer, offset, messages[next].bytes.data(), 3);
       sentAt[next] = start + offset;
       ++next;
@@ -130,15 +163,20 @@ class MidiSender : public JackTestClient {
   std::vector<Message> messages;
   std::vector<jack_nframes_t> sentAt;
   std::atomic<bool> armed{false};
+  std::atomic<bool> baseKnown{false};
+  std::atomic<jack_nframes_t> base{0};
   std::atomic<int> cycles{0};
   std::atomic<std::size_t> sent{0};
 };
 
-// Keeps what reaches its input port, each sample at its absolute frame since the first cycle.
+// Keeps what reaches its input port, each sample at its absolute frame since the first cycle, or,
+// given a sender, since that sender's base: arming the sender starts the capture afresh there, so
+// the capture holds exactly the frames the schedule covers, and its capacity is not used up by a
+// freewheeling server before the notes are sent.
 class AudioCapture : public JackTestClient {
  public:
-  AudioCapture(const CTestJackServer& server, std::size_t capacity)
-      : JackTestClient(server, "quembrel-test-capture"), samples(capacity, 0.0f) {
+  AudioCapture(const CTestJackServer& server, std::size_t capacity, const MidiSender* keys = nullptr)
+      : JackTestClient(server, "quembrel-test-capture"), samples(capacity, 0.0f), keys(keys) {
     if (client != nullptr) {
       port = jack_port_register(client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
     }
@@ -146,29 +184,47 @@ class AudioCapture : public JackTestClient {
   ~AudioCapture() override { Close(); }
 
   // The absolute frame of samples[0]; valid once Started().
-  jack_nframes_t FirstFrame() const { return first; }
-  bool Started() const { return started.load(std::memory_order_acquire); }
+  jack_nframes_t FirstFrame() const { return first.load(std::memory_order_acquire); }
+  // With a sender: started from its current base.
+  bool Started() const {
+    if (!started.load(std::memory_order_acquire)) return false;
+    return keys == nullptr || (keys->BaseKnown() && FirstFrame() == keys->Base());
+  }
   // Frames captured so far (the highest index written + 1).
-  std::size_t Count() const { return count.load(std::memory_order_acquire); }
+  std::size_t Count() const { return Started() ? count.load(std::memory_order_acquire) : 0; }
   const std::vector<float>& Samples() const { return samples; }
 
  protected:
   void Cycle(jack_nframes_t start, jack_nframes_t frames) override {
     const auto* in = static_cast<const float*>(jack_port_get_buffer(port, frames));
-    if (!started.load(std::memory_order_relaxed)) {
-      first = start;
+    if (keys != nullptr) {
+      // The sender runs before this client in every cycle, as its sound flows here.
+      if (!keys->BaseKnown()) return;
+      if (!started.load(std::memory_order_relaxed) || first.load(std::memory_order_relaxed) != keys->Base()) {
+        count.store(0, std::memory_order_relaxed);
+        first.store(keys->Base(), std::memory_order_release);
+        started.store(true, std::memory_order_release);
+      }
+    } else if (!started.load(std::memory_order_relaxed)) {
+      first.store(start, std::memory_order_release);
       started.store(true, std::memory_order_release);
     }
-    const std::size_t at = start - first;
+    const jack_nframes_t from = first.load(std::memory_order_relaxed);
+    // Frames before the first one are skipped.
+    const auto ahead = static_cast<std::int32_t>(from - start);
+    const std::size_t skip = ahead > 0 ? static_cast<std::size_t>(ahead) : 0;
+    if (skip >= frames) return;
+    const std::size_t at = start + skip - from;
     if (at >= samples.size()) return;
-    const std::size_t take = std::min<std::size_t>(frames, samples.size() - at);
-    std::copy(in, in + take, samples.begin() + static_cast<std::ptrdiff_t>(at));
+    const std::size_t take = std::min<std::size_t>(frames - skip, samples.size() - at);
+    std::copy(in + skip, in + skip + take, samples.begin() + static_cast<std::ptrdiff_t>(at));
     count.store(at + take, std::memory_order_release);
   }
 
  private:
   std::vector<float> samples;
-  jack_nframes_t first = 0;
+  const MidiSender* keys;
+  std::atomic<jack_nframes_t> first{0};
   std::atomic<bool> started{false};
   std::atomic<std::size_t> count{0};
 };

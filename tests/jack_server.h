@@ -6,12 +6,14 @@
 //
 // Several jackd servers starting and stopping at once disturb each other's clients through the
 // shared-memory registry they all use, so every test that starts one holds CTest's "jackd"
-// resource lock.
+// resource lock, and each server also holds a lock file in /tmp for its lifetime: test suites run
+// from other build trees on the same machine wait for it rather than meet it.
 #pragma once
 
 #include <fcntl.h>
 #include <jack/jack.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,7 +46,10 @@ inline void IgnoreJackMessage(const char*) {}
 class CTestJackServer {
  public:
   CTestJackServer(std::string name, int rate, int period) : name(std::move(name)), rate(rate), period(period) {}
-  ~CTestJackServer() { Kill(); }
+  ~CTestJackServer() {
+    Kill();
+    if (lockFile >= 0) close(lockFile);
+  }
   CTestJackServer(const CTestJackServer&) = delete;
   CTestJackServer& operator=(const CTestJackServer&) = delete;
 
@@ -53,6 +58,10 @@ class CTestJackServer {
     using namespace std::chrono_literals;
     jack_set_error_function(&IgnoreJackMessage);
     jack_set_info_function(&IgnoreJackMessage);
+    if (lockFile < 0) {
+      lockFile = open("/tmp/quembrel-test-jackd.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+      if (lockFile < 0 || flock(lockFile, LOCK_EX) != 0) return "the JACK test lock file cannot be taken";
+    }
     pid = fork();
     if (pid < 0) return "fork failed";
     if (pid == 0) {
@@ -102,4 +111,5 @@ class CTestJackServer {
 
  private:
   pid_t pid = -1;
+  int lockFile = -1;
 };

@@ -46,11 +46,13 @@ class Capture {
     if (!client) return;
     port = jack_port_register(client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
     jack_set_process_callback(client, &Capture::Process, this);
+    jack_set_xrun_callback(client, &Capture::Xrun, this);
     if (!port || jack_activate(client) != 0) Close();
   }
   ~Capture() { Close(); }
 
   bool IsOpen() const { return client != nullptr; }
+  std::uint32_t Count() const { return count.load(std::memory_order_acquire); }
   jack_client_t* GetClient() const { return client; }
   std::string GetPortName() const { return jack_port_name(port); }
 
@@ -60,6 +62,9 @@ class Capture {
     jack_client_close(client);
     client = nullptr;
   }
+
+  // Cycles some client missed: the loaded, non-real-time server splits the stream there.
+  int Xruns() const { return xruns.load(std::memory_order_acquire); }
 
   std::vector<std::int16_t> Samples() const {
     const std::uint32_t n = count.load(std::memory_order_acquire);
@@ -71,6 +76,10 @@ class Capture {
   }
 
  private:
+  static int Xrun(void* arg) {
+    static_cast<Capture*>(arg)->xruns.fetch_add(1, std::memory_order_acq_rel);
+    return 0;
+  }
   static int Process(jack_nframes_t frames, void* arg) {
     auto* self = static_cast<Capture*>(arg);
     const auto* in = static_cast<const float*>(jack_port_get_buffer(self->port, frames));
@@ -85,6 +94,7 @@ class Capture {
   jack_port_t* port = nullptr;
   std::unique_ptr<float[]> samples;
   std::atomic<std::uint32_t> count{0};
+  std::atomic<int> xruns{0};
 };
 
 struct Match {
@@ -168,7 +178,9 @@ TEST(SoundHostJackTest, WhatReachesTheServerIsWhatWasRecorded) {
 
   const double cpuBefore = ProcessCpuSeconds();
   const auto before = std::chrono::steady_clock::now();
-  while (std::chrono::steady_clock::now() - before < 2s) {
+  // Two seconds of the server's frames, however long a loaded machine takes to run them; the limit,
+  // within CTest's, only ends a hang.
+  while (capture.Count() < 2 * 44100 && std::chrono::steady_clock::now() - before < 45s) {
     g_wavRecorder.Drain();
     std::this_thread::sleep_for(50ms);
   }
@@ -202,11 +214,14 @@ TEST(SoundHostJackTest, WhatReachesTheServerIsWhatWasRecorded) {
       "captured %zu samples, recorded %zu; of %zu from the first sound to the last, %zu "
       "found in order in the recording, the longest stretch %zu\n",
       captured.size(), recorded.size(), match.span, match.matched, match.longest);
-  // The test's server runs without real-time scheduling on a shared machine and may drop a
-  // period now and then; everything it passes on must be the recording, in order.
+  // The test's server runs without real-time scheduling on a shared machine and may miss a cycle
+  // now and then; everything it passes on must be the recording, in order, and only where it
+  // missed none must the stream run unbroken for half a second.
   EXPECT_GT(match.span, 44100u);
   EXPECT_GE(match.matched, match.span * 9 / 10);
-  EXPECT_GE(match.longest, 22050u);
+  if (capture.Xruns() == 0) {
+    EXPECT_GE(match.longest, 22050u) << "with no cycle missed";
+  }
 }
 
 }  // namespace
