@@ -15,6 +15,11 @@
 // Only if starts and stops alone fill the kept quarter too, with nothing rendering meanwhile, do
 // later ones wait beside the queue, folded into their net effect (the last of them, preceded by the
 // other kind if it was among them), which is applied once everything queued before has been.
+//
+// Every parameter call is stamped in call order, and the stored value keeps the stamp of the call
+// that set it. A value made up from the store can be newer than a call another thread queues while
+// the store is read, so the rendering thread passes over any queued call older than what it has
+// applied to that parameter: no parameter ever goes back to an earlier value.
 #pragma once
 
 #include <atomic>
@@ -36,8 +41,10 @@ class CCallQueue {
   void Init(const ParamInfo* table, float hz) {
     queue.Init();
     for (int i = 0; i < kParamCount; ++i) {
-      params[i].store(table != nullptr ? table[i].defaultValue : 0, std::memory_order_relaxed);
+      params[i].store(Pack(0, table != nullptr ? table[i].defaultValue : 0), std::memory_order_relaxed);
+      appliedStamp[i] = 0;
     }
+    nextStamp.store(0, std::memory_order_relaxed);
     pitch.store(hz, std::memory_order_relaxed);
     pendingStarts.store(0, std::memory_order_relaxed);
     started.store(false, std::memory_order_relaxed);
@@ -48,18 +55,24 @@ class CCallQueue {
 
   ParamValue GetParam(int index) const {
     if (index < 0 || index >= kParamCount) return 0;
-    return params[index].load(std::memory_order_relaxed);
+    return ValueOf(params[index].load(std::memory_order_relaxed));
   }
 
   void SetParam(int index, ParamValue value) {
     if (index < 0 || index >= kParamCount) return;
-    params[index].store(value, std::memory_order_seq_cst);
-    PostValue({kParamCall, false, static_cast<std::uint8_t>(index), value, 0.0f});
+    const std::uint64_t stamp = nextStamp.fetch_add(1, std::memory_order_relaxed) + 1;
+    // Two threads setting one parameter at once: the later call's value is the one stored.
+    std::uint64_t stored = params[index].load(std::memory_order_relaxed);
+    while (StampOf(stored) < stamp &&
+           !params[index].compare_exchange_weak(stored, Pack(stamp, value), std::memory_order_seq_cst,
+                                                std::memory_order_relaxed)) {
+    }
+    PostValue({kParamCall, false, static_cast<std::uint8_t>(index), value, 0.0f, stamp});
   }
 
   void SetPitch(float hz) {
     pitch.store(hz, std::memory_order_seq_cst);
-    PostValue({kPitchCall, false, 0, 0, hz});
+    PostValue({kPitchCall, false, 0, 0, hz, 0});
   }
 
   void Start() {
@@ -86,7 +99,10 @@ class CCallQueue {
     for (std::uint32_t i = 0; i < kCapacity && queue.Pop(call); ++i) {
       switch (call.kind) {
         case kParamCall:
-          if (!skipQueuedValues) module.ApplyParam(call.index, call.value);
+          if (!skipQueuedValues && call.stamp > appliedStamp[call.index]) {
+            module.ApplyParam(call.index, call.value);
+            appliedStamp[call.index] = call.stamp;
+          }
           break;
         case kPitchCall:
           if constexpr (requires { module.ApplyPitch(0.0f); }) {
@@ -121,6 +137,7 @@ class CCallQueue {
     std::uint8_t index;
     ParamValue value;
     float hz;
+    std::uint64_t stamp;  // parameter calls: their place in call order, from 1
   };
   static constexpr std::uint32_t kGateReserve = kCapacity / 4;
   // The folded starts and stops in one word: which kinds were among them, which came last, and
@@ -143,7 +160,7 @@ class CCallQueue {
   void PostGate(CallKind kind) {
     // Once one is folded, later ones fold too, so that none overtakes it through the queue.
     if (folded.load(std::memory_order_acquire) == 0) {
-      const Call call{kind, valuesLost.load(std::memory_order_seq_cst), 0, 0, 0.0f};
+      const Call call{kind, valuesLost.load(std::memory_order_seq_cst), 0, 0, 0.0f, 0};
       if (queue.Push(call)) return;
     }
     std::uint32_t word = folded.load(std::memory_order_relaxed);
@@ -166,7 +183,11 @@ class CCallQueue {
 
   template <typename Module>
   void ApplyStoredValues(Module& module) {
-    for (int i = 0; i < kParamCount; ++i) module.ApplyParam(i, params[i].load(std::memory_order_seq_cst));
+    for (int i = 0; i < kParamCount; ++i) {
+      const std::uint64_t stored = params[i].load(std::memory_order_seq_cst);
+      module.ApplyParam(i, ValueOf(stored));
+      appliedStamp[i] = StampOf(stored);
+    }
     if constexpr (requires { module.ApplyPitch(0.0f); }) {
       module.ApplyPitch(pitch.load(std::memory_order_seq_cst));
     }
@@ -188,7 +209,18 @@ class CCallQueue {
     pendingStarts.fetch_sub(static_cast<int>(word >> kFoldedStartsShift), std::memory_order_release);
   }
 
-  std::atomic<ParamValue> params[kParamCount];
+  // A stored parameter: the stamp of the call that set it above its 16-bit value. 48 bits of
+  // stamps last for ever at any rate of calls.
+  static constexpr std::uint64_t Pack(std::uint64_t stamp, ParamValue value) {
+    return stamp << 16 | static_cast<std::uint16_t>(value);
+  }
+  static constexpr std::uint64_t StampOf(std::uint64_t stored) { return stored >> 16; }
+  static constexpr ParamValue ValueOf(std::uint64_t stored) {
+    return static_cast<ParamValue>(static_cast<std::uint16_t>(stored & 0xFFFF));
+  }
+
+  std::atomic<std::uint64_t> params[kParamCount];
+  std::atomic<std::uint64_t> nextStamp{0};
   std::atomic<float> pitch{0.0f};
   CEventQueue<Call, kCapacity> queue;
   std::atomic<int> pendingStarts{0};
@@ -198,4 +230,6 @@ class CCallQueue {
   std::atomic<std::uint32_t> folded{0};
   // Rendering thread only: set by a catch-up before a start or stop, until the queue drains.
   bool skipQueuedValues = false;
+  // Rendering thread only: the stamp of the value last applied to each parameter.
+  std::uint64_t appliedStamp[kParamCount] = {};
 };
