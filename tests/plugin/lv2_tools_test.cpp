@@ -1,6 +1,6 @@
 // The plugin bundle as the command-line tools of LV2 see it from the build tree: lv2ls lists it,
 // lv2info reads its class and ports, and sord_validate finds no error in its description against
-// the LV2 specification's schemas. Other plugins installed on the machine are out of sight: their
+// LV2's own schemas. Other plugins installed on the machine are out of sight: their
 // descriptions are not ours to judge.
 #include <gtest/gtest.h>
 
@@ -46,8 +46,8 @@ TEST(Lv2ToolsTest, Lv2infoShowsTheInstrumentAndEveryPort) {
 
 TEST(Lv2ToolsTest, SordValidateFindsNoError) {
   const std::string bundle = QUEMBREL_LV2_BUNDLE;
-  const std::string specs = QUEMBREL_LV2_SPECS;
-  const Result r = RunCommand("sord_validate " + specs + "/*.lv2/*.ttl " + bundle + "/*.ttl");
+  const std::string schemas = QUEMBREL_LV2_SCHEMAS;
+  const Result r = RunCommand("sord_validate " + schemas + "/*.lv2/*.ttl " + bundle + "/*.ttl");
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("Found 0 errors"), std::string::npos) << r.output;
 }
