@@ -277,6 +277,23 @@ void CRiffPanel::OnRecord() {
     g_wavRecorder.Finish();
     CMessageBox::ShowError(this, FileFailureText("record to", g_lastWavPath, COutputFile::Describe(cause)) +
                                      kEarlierFileKept);
+    return;
+  }
+  drainTimer.Start(kDrainIntervalMs, &CRiffPanel::OnDrainTimer);
+}
+
+// A recording that can no longer write (a full disk) is finished at once, with what the file
+// holds, and the user told. Once the recording is finished, by whoever, the timer has no more to do.
+void CRiffPanel::OnDrainTimer() {
+  if (g_riffPanel == nullptr) {
+    return;
+  }
+  g_wavRecorder.Drain();
+  if (g_wavRecorder.HasWriteFailed() && g_wavRecorder.IsRecording()) {
+    g_riffPanel->OnRecordingFailed();
+  }
+  if (!g_wavRecorder.IsRecording()) {
+    g_riffPanel->drainTimer.Stop();
   }
 }
 

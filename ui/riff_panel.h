@@ -34,6 +34,8 @@ class CRiffPanel : public CDialog {
   static constexpr int kPlayId = 1069;
   // How often the step light looks at what is heard: within a frame of a 60 Hz display.
   static constexpr int kStepLightIntervalMs = 15;
+  // How often recorded samples are moved from the recorder's ring to the file while recording.
+  static constexpr int kDrainIntervalMs = 50;
 
   explicit CRiffPanel(const PanelServices& services, CWindow* parent = nullptr);
 
@@ -72,6 +74,7 @@ class CRiffPanel : public CDialog {
   void OnStopRecord();
   void OnRecord();
   static void OnStepLightTimer();
+  static void OnDrainTimer();
 
   PanelServices services;
   CKnob knobs[kKnobCount];
@@ -79,6 +82,8 @@ class CRiffPanel : public CDialog {
   CBankMenu riffs;
   int litStep = -1;
   CRepeatingTimer stepLightTimer;
+  // Runs only while a recording is open, so that an idle program has no timer waking it.
+  CRepeatingTimer drainTimer;
 };
 
 // Step knobs 0..15 edit riff parameters 4..19, then "BPM" and "Transp."; ended by {-1, -1}.

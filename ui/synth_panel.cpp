@@ -168,15 +168,6 @@ const DialogTemplate kSynthTemplate = {
     static_cast<int>(sizeof(kSynthControls) / sizeof(kSynthControls[0])),
 };
 
-// A recording that can no longer write (a full disk) is finished at once, with what the file
-// holds, and the user told.
-void DrainRecorder() {
-  g_wavRecorder.Drain();
-  if (g_wavRecorder.HasWriteFailed() && g_wavRecorder.IsRecording() && g_riffPanel != nullptr) {
-    g_riffPanel->OnRecordingFailed();
-  }
-}
-
 }  // namespace
 
 CSynthPanel::CSynthPanel(const PanelServices& given, CWindow* parent)
@@ -232,7 +223,6 @@ bool CSynthPanel::OnInitDialog() {
   g_audioStream.SetWindow(GetWidget());
   output.Start(services.startMode, &RenderBlock, midiTarget.get());
   systemMenu.CheckMenuItem(kLowLatencyCommand, output.GetMode() == OutputMode::kLowLatency);
-  drainTimer.Start(kDrainIntervalMs, &DrainRecorder);
   return true;
 }
 

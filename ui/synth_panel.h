@@ -85,8 +85,6 @@ class CSynthPanel : public CDialog {
   static constexpr const char* kSettingsOrganization = "Quembrel";
   static constexpr const char* kSettingsApplication = "Quembrel";
   static constexpr const char* kLowLatencySetting = "output/lowLatency";
-  // How often recorded samples are moved from the recorder's ring to the file.
-  static constexpr int kDrainIntervalMs = 50;
 
   explicit CSynthPanel(const PanelServices& services, CWindow* parent = nullptr);
   // Closes the MIDI input and stops the output, which play the panel's note target.
@@ -124,7 +122,6 @@ class CSynthPanel : public CDialog {
   CIcon icon;
   CPopupMenu systemMenu;
   CBankMenu presets;
-  CRepeatingTimer drainTimer;
   std::unique_ptr<CNoteTarget> voiceTarget;
   // MIDI plays the voice through this target from the MIDI systems' threads.
   std::unique_ptr<CNoteTarget> midiTarget;

@@ -180,7 +180,7 @@ TEST_F(FileFailureTest, ARecordingThatFillsTheDiskStopsAndSaysSo) {
     ASSERT_TRUE(g_audioStream.FillBuffer());
   }
   MessageBoxReader boxes;
-  QTest::qWait(4 * CSynthPanel::kDrainIntervalMs);
+  QTest::qWait(4 * CRiffPanel::kDrainIntervalMs);
   ASSERT_EQ(boxes.texts.size(), 1u);
   EXPECT_NE(boxes.texts[0].find("The recording \"" + take + "\" stopped: the disk is full."), std::string::npos)
       << boxes.texts[0];
