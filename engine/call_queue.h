@@ -121,12 +121,18 @@ class CCallQueue {
       }
     }
     if (!valuesLost.load(std::memory_order_relaxed) && folded.load(std::memory_order_relaxed) == 0) return;
-    // Made up only once every call queued before has been replayed: replayed after the catch-up,
-    // they would undo it.
-    if (!queue.IsDrained()) return;
-    skipQueuedValues = false;
+    // Folded starts and stops are due once every call queued before the first of them has been
+    // replayed. The queue need not be empty: a call another thread queues meanwhile was made after
+    // them, and waiting for an empty queue could let yet later calls queue up and be applied first.
+    const std::uint64_t word = folded.load(std::memory_order_acquire);
+    const bool foldsDue = word != 0 && queue.HasPoppedBefore(MarkOf(word));
+    // Values are made up only once every call queued before has been replayed: replayed after the
+    // catch-up, they would undo it.
+    const bool drained = queue.IsDrained();
+    if (!foldsDue && !drained) return;
+    if (drained) skipQueuedValues = false;
     if (valuesLost.exchange(false, std::memory_order_seq_cst)) ApplyStoredValues(module);
-    ApplyFolded(module, folded.exchange(0, std::memory_order_acq_rel));
+    if (foldsDue) ApplyFolded(module, folded.exchange(0, std::memory_order_acq_rel));
   }
 
  private:
@@ -140,12 +146,15 @@ class CCallQueue {
     std::uint64_t stamp;  // parameter calls: their place in call order, from 1
   };
   static constexpr std::uint32_t kGateReserve = kCapacity / 4;
-  // The folded starts and stops in one word: which kinds were among them, which came last, and
-  // how many starts (above kFoldedStartsShift) for HasPendingStart.
-  static constexpr std::uint32_t kFoldedStart = 1;
-  static constexpr std::uint32_t kFoldedStop = 2;
-  static constexpr std::uint32_t kLastFoldedIsStart = 4;
+  // The folded starts and stops in one word: which kinds were among them, which came last, how
+  // many starts (from kFoldedStartsShift) for HasPendingStart, and in the upper half the queue's
+  // claim position when the first of them was folded, which the calls queued before lie below.
+  static constexpr std::uint64_t kFoldedStart = 1;
+  static constexpr std::uint64_t kFoldedStop = 2;
+  static constexpr std::uint64_t kLastFoldedIsStart = 4;
   static constexpr int kFoldedStartsShift = 8;
+  static constexpr std::uint64_t kFoldedStartsMask = 0xFFFFFF00;
+  static constexpr int kFoldedMarkShift = 32;
 
   void PostValue(const Call& call) {
     // The seq_cst store of the value before this load, and the rendering thread's seq_cst exchange
@@ -163,11 +172,13 @@ class CCallQueue {
       const Call call{kind, valuesLost.load(std::memory_order_seq_cst), 0, 0, 0.0f, 0};
       if (queue.Push(call)) return;
     }
-    std::uint32_t word = folded.load(std::memory_order_relaxed);
-    std::uint32_t next;
+    std::uint64_t word = folded.load(std::memory_order_relaxed);
+    std::uint64_t next;
     do {
-      next = kind == kStartCall ? (word | kFoldedStart | kLastFoldedIsStart) + (1u << kFoldedStartsShift)
-                                : (word | kFoldedStop) & ~kLastFoldedIsStart;
+      const std::uint64_t base =
+          word != 0 ? word : static_cast<std::uint64_t>(queue.ClaimPosition()) << kFoldedMarkShift;
+      next = kind == kStartCall ? (base | kFoldedStart | kLastFoldedIsStart) + (1u << kFoldedStartsShift)
+                                : (base | kFoldedStop) & ~kLastFoldedIsStart;
     } while (!folded.compare_exchange_weak(word, next, std::memory_order_acq_rel, std::memory_order_relaxed));
   }
 
@@ -197,7 +208,7 @@ class CCallQueue {
   // if it came before: a stop still rewinds what a later start plays, a start still restarts what
   // a later stop releases.
   template <typename Module>
-  void ApplyFolded(Module& module, std::uint32_t word) {
+  void ApplyFolded(Module& module, std::uint64_t word) {
     if (word == 0) return;
     if (word & kLastFoldedIsStart) {
       if (word & kFoldedStop) module.ApplyStop();
@@ -206,13 +217,17 @@ class CCallQueue {
       if (word & kFoldedStart) module.ApplyStart();
       module.ApplyStop();
     }
-    pendingStarts.fetch_sub(static_cast<int>(word >> kFoldedStartsShift), std::memory_order_release);
+    pendingStarts.fetch_sub(static_cast<int>((word & kFoldedStartsMask) >> kFoldedStartsShift),
+                            std::memory_order_release);
   }
 
   // A stored parameter: the stamp of the call that set it above its 16-bit value. 48 bits of
   // stamps last for ever at any rate of calls.
   static constexpr std::uint64_t Pack(std::uint64_t stamp, ParamValue value) {
     return stamp << 16 | static_cast<std::uint16_t>(value);
+  }
+  static constexpr std::uint32_t MarkOf(std::uint64_t word) {
+    return static_cast<std::uint32_t>(word >> kFoldedMarkShift);
   }
   static constexpr std::uint64_t StampOf(std::uint64_t stored) { return stored >> 16; }
   static constexpr ParamValue ValueOf(std::uint64_t stored) {
@@ -227,7 +242,7 @@ class CCallQueue {
   std::atomic<bool> started{false};
   // Some value calls were refused: the stored values are to be applied.
   std::atomic<bool> valuesLost{false};
-  std::atomic<std::uint32_t> folded{0};
+  std::atomic<std::uint64_t> folded{0};
   // Rendering thread only: set by a catch-up before a start or stop, until the queue drains.
   bool skipQueuedValues = false;
   // Rendering thread only: the stamp of the value last applied to each parameter.

@@ -63,6 +63,14 @@ class CEventQueue {
     return true;
   }
 
+  // Where the next slot will be claimed: every slot claimed so far lies before it.
+  std::uint32_t ClaimPosition() const { return tail.load(std::memory_order_acquire); }
+
+  // Consumer thread only: whether every slot claimed before `position` has been popped.
+  bool HasPoppedBefore(std::uint32_t position) const {
+    return static_cast<std::int32_t>(head.load(std::memory_order_relaxed) - position) >= 0;
+  }
+
   // Consumer thread only: whether every slot claimed so far has been popped. A failing Pop alone
   // does not say so: a producer may have claimed the next slot and not yet filled it.
   bool IsDrained() const {
