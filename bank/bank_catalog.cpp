@@ -1,6 +1,8 @@
 // Reading the bank's index, and finding the bank from the running program's own path.
 #include "bank/bank_catalog.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -8,6 +10,7 @@
 #include <fstream>
 
 #include "bank/bank_text.h"
+#include "files/output_file.h"
 
 namespace {
 
@@ -101,6 +104,36 @@ const BankEntry* CBankCatalog::Find(BankKind kind, std::string_view name) const 
 std::string CBankCatalog::FolderOf(BankKind kind) const {
   if (folder.empty()) return {};
   return (std::filesystem::path(folder) / (kind == BankKind::kSound ? kSoundFolder : kRiffFolder)).string();
+}
+
+bool CBankCatalog::ResolveName(BankKind kind, const std::string& given, std::string& path,
+                               std::string& error) const {
+  struct stat file {};
+  if (stat(given.c_str(), &file) == 0) {
+    path = given;
+    return true;
+  }
+  const int cause = errno;
+  if (const BankEntry* entry = Find(kind, given)) {
+    path = entry->path;
+    return true;
+  }
+  const auto word = [](BankKind k) { return k == BankKind::kSound ? "sound" : "riff"; };
+  const BankKind other = kind == BankKind::kSound ? BankKind::kRiff : BankKind::kSound;
+  std::string bankPart;
+  if (entries.empty()) {
+    bankPart = "a bank entry (no factory bank found in '" + (folder.empty() ? InstalledFolder() : folder) + "')";
+  } else {
+    bankPart = std::string("a ") + word(kind) + " of the factory bank";
+    if (Find(other, given) != nullptr) {
+      bankPart += std::string(": the bank has it as a ") + word(other) + ", use " +
+                  (other == BankKind::kSound ? "--preset " : "--riff ") + given;
+    }
+    bankPart += "; 'quembrel-render --list' lists the bank";
+  }
+  error = std::string("cannot read ") + (kind == BankKind::kSound ? "preset" : "riff") + " '" + given +
+          "': it is neither a readable file (" + COutputFile::Describe(cause) + ") nor " + bankPart;
+  return false;
 }
 
 const CBankCatalog& CBankCatalog::Installed() {

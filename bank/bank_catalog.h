@@ -35,6 +35,11 @@ class CBankCatalog {
   const std::vector<std::string>& GetProblems() const { return problems; }
   // The entry of this kind and name, or null.
   const BankEntry* Find(BankKind kind, std::string_view name) const;
+  // What a --preset or --riff option names, for every program that takes one: a file where one
+  // exists, else this bank's entry of that kind and name. When it is neither, false, with a
+  // one-line reason in error that says which option takes the name when the bank has it as the
+  // other kind.
+  bool ResolveName(BankKind kind, const std::string& given, std::string& path, std::string& error) const;
   // Where the files of a kind lie ("" when nothing is loaded).
   std::string FolderOf(BankKind kind) const;
 

@@ -96,6 +96,9 @@ bool CRiffPanel::OnInitDialog() {
   CDialog::OnInitDialog();
   g_knobCallback = &CRiffPanel::OnRiffKnob;
   RefreshControls();
+  if (!services.startRiff.empty()) {
+    LoadRiffFile(services.startRiff);
+  }
   riffs.Build(BankKind::kRiff);
   if (!riffs.IsEmpty()) {
     contextMenu.AppendSubmenu(riffs.GetMenu(), "Riffs");

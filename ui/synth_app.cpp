@@ -2,26 +2,56 @@
 #include "ui/synth_app.h"
 
 #include <QSettings>
-#include <cstring>
+#include <memory>
 
-#include "platform/sound/output_switch.h"
+#include "bank/bank_catalog.h"
+#include "output/synth_chain.h"
 #include "output/wav_recorder.h"
+#include "platform/sound/output_switch.h"
 #include "ui/synth_panel.h"
 
 CSynthApp g_synthApp;
 
-void CSynthApp::ParseArguments(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--low-latency") == 0) {
-      outputOverride = OutputMode::kLowLatency;
-    } else if (std::strcmp(argv[i], "--classic") == 0) {
-      outputOverride = OutputMode::kClassic;
-    }
+namespace {
+
+// Finds what --preset or --riff names and loads it into a module of a trial chain, with the same
+// checks the panels' Load makes.
+bool TryStartFile(BankKind kind, const std::string& given, std::string& path, std::string& error) {
+  if (given.empty()) return true;
+  if (!CBankCatalog::Installed().ResolveName(kind, given, path, error)) return false;
+  auto trial = std::make_unique<CSynthChain>();
+  trial->StartModules();
+  CSoundModule& module = kind == BankKind::kSound ? static_cast<CSoundModule&>(trial->Voice())
+                                                  : static_cast<CSoundModule&>(trial->RiffPlayer());
+  std::string reason;
+  if (!module.LoadParams(path.c_str(), &reason)) {
+    error = std::string("cannot load the ") + (kind == BankKind::kSound ? "preset" : "riff") + " '" + path +
+            "': " + reason;
+    return false;
   }
+  return true;
+}
+
+}  // namespace
+
+bool CSynthApp::ParseArguments(int argc, char** argv, std::string* error) {
+  options = ProgramOptions{};
+  startPreset.clear();
+  startRiff.clear();
+  std::string reason;
+  if (!ParseProgramOptions(argc, argv, options, reason)) {
+    reason += " (see 'quembrel --help')";
+  } else if (options.help || options.version ||
+             (TryStartFile(BankKind::kSound, options.preset, startPreset, reason) &&
+              TryStartFile(BankKind::kRiff, options.riff, startRiff, reason))) {
+    return true;
+  }
+  if (error != nullptr) *error = reason;
+  return false;
 }
 
 OutputMode CSynthApp::StartOutputMode() const {
-  if (outputOverride) return *outputOverride;
+  if (options.outputMode) return *options.outputMode;
   const QSettings settings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication);
   const QVariant kept = settings.value(CSynthPanel::kLowLatencySetting);
   // The settings file gives text back; only what the panel writes there counts.
@@ -32,7 +62,7 @@ OutputMode CSynthApp::StartOutputMode() const {
 }
 
 bool CSynthApp::InitInstance() {
-  CSynthPanel panel(PanelServices{&output, StartOutputMode(), askFile});
+  CSynthPanel panel(PanelServices{&output, StartOutputMode(), askFile, startPreset, startRiff});
   SetMainWindow(&panel);
   panel.DoModal();
   SetMainWindow(nullptr);

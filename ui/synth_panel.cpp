@@ -202,6 +202,9 @@ bool CSynthPanel::OnInitDialog() {
 
   StartProgramModules();
   RefreshControls();
+  if (!services.startPreset.empty()) {
+    LoadPresetFile(services.startPreset);
+  }
 
   g_riffPanel = new CRiffPanel(services);
   g_riffPanel->Create();

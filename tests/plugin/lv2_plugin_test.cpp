@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
+#include <lv2/port-groups/port-groups.h>
 #include <lv2/presets/presets.h>
+#include <lv2/units/units.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -98,6 +100,79 @@ TEST_F(Lv2PluginTest, PortsCarryTheParameterTablesRangesAndKinds) {
   EXPECT_TRUE(lilv_port_supports_event(plugin, events, position));
   lilv_node_free(midiEvent);
   lilv_node_free(position);
+}
+
+// A host without the plugin's window shows the ports' names, units and groups: they read like the
+// panels, steps counted from 1, and every control sits in the group of its panel frame.
+TEST_F(Lv2PluginTest, PortsCarryReadableNamesUnitsAndTheFramesAsGroups) {
+  LilvWorld* world = host.World();
+  const LilvPlugin* plugin = host.Plugin();
+  LilvNode* unitKey = lilv_new_uri(world, LV2_UNITS__unit);
+  LilvNode* groupKey = lilv_new_uri(world, LV2_PORT_GROUPS__group);
+  LilvNode* labelKey = lilv_new_uri(world, LILV_NS_RDFS "label");
+  struct Expected {
+    const char* symbol;
+    const char* name;
+    const char* unit;  // null: none
+    const char* group;
+  };
+  const Expected cases[] = {
+      {"MasterVolume", "Master volume", LV2_UNITS__pc, "Global volume"},
+      {"OscAPulse", "Oscillator A pulse width", LV2_UNITS__pc, "Oscillator A"},
+      {"OscMix", "Oscillator mix, A to B", nullptr, "Oscillator A"},
+      {"OscBTune", "Oscillator B tune", LV2_UNITS__semitone12TET, "Oscillator B"},
+      {"OscBFine", "Oscillator B fine tune", LV2_UNITS__cent, "Oscillator B"},
+      {"OscSync", "Oscillator sync", nullptr, "Oscillator B"},
+      {"SubLevel", "Sub-oscillator level", LV2_UNITS__pc, "Sub-oscillator"},
+      {"AmpAttack", "Volume envelope attack", LV2_UNITS__ms, "Volume envelope"},
+      {"Cutoff", "Filter cutoff", nullptr, "Filter"},
+      {"FltEnvAmount", "Filter envelope amount", nullptr, "Filter"},
+      {"FltRelease", "Filter envelope release", LV2_UNITS__ms, "Filter envelope"},
+      {"Lfo1Rate", "LFO 1 rate", nullptr, "LFO 1"},
+      {"Lfo2ToVolume", "LFO 2 to volume", nullptr, "LFO 2"},
+      {"DelayTime", "Delay time", LV2_UNITS__ms, "Post process"},
+      {"Bpm", "Tempo", LV2_UNITS__bpm, "Riff"},
+      {"Transpose", "Transpose", LV2_UNITS__semitone12TET, "Riff"},
+      {"StepNote0", "Step 1 note", nullptr, "Riff"},
+      {"StepGate15", "Step 16 on", nullptr, "Riff"},
+      {"FollowHost", "Follow host", nullptr, "Riff"},
+  };
+  for (const Expected& e : cases) {
+    LilvNode* symbol = lilv_new_string(world, e.symbol);
+    const LilvPort* port = lilv_plugin_get_port_by_symbol(plugin, symbol);
+    lilv_node_free(symbol);
+    ASSERT_NE(port, nullptr) << e.symbol;
+    LilvNode* name = lilv_port_get_name(plugin, port);
+    EXPECT_STREQ(lilv_node_as_string(name), e.name) << e.symbol;
+    lilv_node_free(name);
+    LilvNodes* units = lilv_port_get_value(plugin, port, unitKey);
+    EXPECT_EQ(units == nullptr || lilv_nodes_size(units) == 0 ? std::string() : lilv_node_as_uri(lilv_nodes_get_first(units)),
+              e.unit != nullptr ? e.unit : "")
+        << e.symbol;
+    lilv_nodes_free(units);
+    LilvNode* group = lilv_port_get(plugin, port, groupKey);
+    ASSERT_NE(group, nullptr) << e.symbol;
+    LilvNode* label = lilv_world_get(world, group, labelKey, nullptr);
+    EXPECT_STREQ(label != nullptr ? lilv_node_as_string(label) : "", e.group) << e.symbol;
+    lilv_node_free(label);
+    lilv_node_free(group);
+  }
+  // Every control has a group, and no two ports share a name.
+  std::vector<std::string> names;
+  for (std::uint32_t i = kPlayPort; i < lilv_plugin_get_num_ports(plugin); ++i) {
+    const LilvPort* port = lilv_plugin_get_port_by_index(plugin, i);
+    LilvNode* group = lilv_port_get(plugin, port, groupKey);
+    EXPECT_NE(group, nullptr) << "port " << i;
+    lilv_node_free(group);
+    LilvNode* name = lilv_port_get_name(plugin, port);
+    names.push_back(lilv_node_as_string(name));
+    lilv_node_free(name);
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end());
+  lilv_node_free(unitKey);
+  lilv_node_free(groupKey);
+  lilv_node_free(labelKey);
 }
 
 void WriteParamFile(const std::string& path, const std::vector<std::int16_t>& values) {

@@ -303,7 +303,7 @@ TEST_F(RenderToolTest, BadInputGivesOneMessageAndLeavesNoOutput) {
     EXPECT_EQ(run.exitCode, c.exitCode) << label << ": " << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << label << ": " << run.err;
     EXPECT_EQ(run.err.rfind("quembrel-render: ", 0), 0u) << run.err;
-    EXPECT_LE(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_EQ(run.out, "") << label;
     EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"riff.riff", "too-long.kv7", "voice.kv7"}))
         << label;
@@ -374,6 +374,10 @@ TEST_F(RenderToolTest, HelpAndParameterListing) {
   const ToolRun help = Run({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_EQ(help.out.rfind("Usage: quembrel-render", 0), 0u);
+  const ToolRun version = Run({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out.rfind("quembrel-render 1.", 0), 0u) << version.out;
+  EXPECT_EQ(std::count(version.out.begin(), version.out.end(), '\n'), 1) << version.out;
 
   const std::string riff = PathOf("short.riff");
   WriteParamFile(riff, 3, {7, 123, -12});

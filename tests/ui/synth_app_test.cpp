@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
@@ -160,9 +161,9 @@ struct ProgramRun {
   std::string output;
 };
 
-ProgramRun RunProgram(const std::string& environment) {
+ProgramRun RunProgram(const std::string& environment, const std::string& arguments = "") {
   ProgramRun run;
-  const std::string command = "env " + environment + " '" QUEMBREL_PROGRAM "' 2>&1";
+  const std::string command = "env " + environment + " '" QUEMBREL_PROGRAM "' " + arguments + " 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) {
     return run;
@@ -226,6 +227,83 @@ TEST(SynthAppTest, WithoutADisplayTheProgramSaysSoInOneLineAndFails) {
     EXPECT_EQ(run.output.rfind(c.says, 0), 0u) << run.output;
     EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
   }
+}
+
+// Help, version and every refusal come before the display is looked for: without one, a good
+// command line gets as far as "no display found", a bad one never does.
+TEST(SynthAppTest, TheCommandLineIsAnsweredBeforeAnyWindowOpens) {
+  const std::string tooLong = (TestFolder("quembrel_app_options") / "too-long.kv7").string();
+  {
+    std::ofstream file(tooLong, std::ios::binary);
+    const char bytes[] = {38, 0};
+    file.write(bytes, sizeof bytes);
+  }
+  struct Case {
+    std::string arguments;
+    int status;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"--help", 0, "Usage: quembrel [options]\n"},
+      {"--version", 0, "quembrel 1."},
+      {"--bogus --help", 2, "quembrel: unknown option '--bogus' (see 'quembrel --help')"},
+      {"stray", 2, "quembrel: unexpected argument 'stray'"},
+      {"--preset", 2, "quembrel: option '--preset' needs a value"},
+      {"--classic=yes", 2, "quembrel: option '--classic' takes no value"},
+      {"--preset no-such-sound", 2, "quembrel: cannot read preset 'no-such-sound': it is neither a readable file"},
+      {"--riff acid-bass", 2, "quembrel: cannot read riff 'acid-bass'"},
+      {"--preset '" + tooLong + "'", 2, "quembrel: cannot load the preset '"},
+      {"--preset=acid-bass --riff acid-line --low-latency", 1, "quembrel: no display found"},
+  };
+  for (const Case& c : cases) {
+    const ProgramRun run = RunProgram("-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM", c.arguments);
+    ASSERT_TRUE(WIFEXITED(run.status)) << c.arguments;
+    EXPECT_EQ(WEXITSTATUS(run.status), c.status) << c.arguments;
+    EXPECT_EQ(run.output.rfind(c.says, 0), 0u) << c.arguments << ": " << run.output;
+    if (c.status != 0 || c.arguments == "--version") {
+      EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+    }
+  }
+  const ProgramRun help = RunProgram("-u DISPLAY", "--help");
+  EXPECT_NE(help.output.find("\n  --follow-transport  follow the JACK transport's tempo and position (this run)\n"),
+            std::string::npos)
+      << help.output;
+}
+
+// --preset and --riff take bank names (or files) and the panels open with them loaded, effects and
+// controls included.
+TEST(SynthAppTest, OpensWithTheCommandLinesPresetAndRiff) {
+  TestApp();
+  FakeSound().SetThreadMode(FakeThreadMode::kRun);
+  g_audioStream.SetSoundLayer(&FakeSound());
+  char program[] = "quembrel";
+  char presetOption[] = "--preset";
+  char preset[] = "acid-bass";
+  char riffOption[] = "--riff=acid-line";
+  char* argv[] = {program, presetOption, preset, riffOption, nullptr};
+  std::string error;
+  ASSERT_TRUE(g_synthApp.ParseArguments(4, argv, &error)) << error;
+
+  int cutoffKnob = -1;
+  int bpmKnob = -1;
+  QTimer::singleShot(0, [&] {
+    auto* panel = static_cast<CSynthPanel*>(g_synthApp.GetMainWindow());
+    for (const KnobParam* row = g_synthKnobTable; row->controlId > 0; ++row) {
+      if (row->paramIndex == kCutoff) cutoffKnob = KnobOf(*panel, row->controlId)->GetValue();
+    }
+    for (const KnobParam* row = g_riffKnobTable; row->controlId > 0; ++row) {
+      if (row->paramIndex == kBpm) bpmKnob = KnobOf(*g_riffPanel, row->controlId)->GetValue();
+    }
+    PressKey(*panel, Qt::Key_Escape);
+  });
+  EXPECT_FALSE(g_synthApp.InitInstance());
+  g_synthApp.OnExit();
+  // acid-bass: Cutoff = 8, DistAmount = 12; acid-line at 132 BPM.
+  EXPECT_EQ(cutoffKnob, 8);
+  EXPECT_EQ(bpmKnob, 132);
+  EXPECT_EQ(g_voice->GetParam(kCutoff), 8);
+  EXPECT_EQ(g_riffPlayer->GetParam(kBpm), 132);
+  EXPECT_NE(g_distortion.GetAmount(), 1.0f);
 }
 
 // A program started through a shell that prints its process id first and then becomes the

@@ -18,26 +18,78 @@
 
 namespace {
 
-// "AmpAttack" -> "Amp attack", "Lfo1Rate" -> "Lfo1 rate": the parameter tables' names, readable.
-std::string Label(const char* symbol) {
-  std::string label;
-  for (const char* c = symbol; *c != '\0'; ++c) {
-    if (c != symbol && *c >= 'A' && *c <= 'Z') {
-      label += ' ';
-      label += static_cast<char>(*c - 'A' + 'a');
-    } else {
-      label += *c;
-    }
+// The frames of the panels, as port groups, so that a host's generic controls read like the panels.
+struct PortGroup {
+  const char* symbol;
+  const char* label;
+};
+
+enum GroupIndex : int {
+  kGroupOscA, kGroupOscB, kGroupVolume, kGroupVolumeEnvelope, kGroupSub, kGroupFilter, kGroupFilterEnvelope,
+  kGroupLfo1, kGroupLfo2, kGroupPostProcess, kGroupRiff
+};
+
+constexpr PortGroup kPortGroups[] = {
+    {"oscillatorA", "Oscillator A"},       {"oscillatorB", "Oscillator B"},
+    {"globalVolume", "Global volume"},     {"volumeEnvelope", "Volume envelope"},
+    {"subOscillator", "Sub-oscillator"},   {"filter", "Filter"},
+    {"filterEnvelope", "Filter envelope"}, {"lfo1", "LFO 1"},
+    {"lfo2", "LFO 2"},                     {"postProcess", "Post process"},
+    {"riff", "Riff"},
+};
+
+// The frame a voice parameter's control sits in on the synth panel.
+GroupIndex GroupOfVoiceParam(int param) {
+  switch (param) {
+    case kMasterVolume:
+      return kGroupVolume;
+    case kOscAPulse:
+    case kOscAWave:
+    case kOscMix:
+      return kGroupOscA;
+    case kSubWave:
+    case kSubLevel:
+      return kGroupSub;
+    case kFltEnvAmount:
+    case kFilterType:
+    case kCutoff:
+      return kGroupFilter;
+    case kDistAmount:
+    case kDelayTime:
+    case kDelayFeedback:
+      return kGroupPostProcess;
+    default:
+      break;
   }
-  return label;
+  if (param <= kOscSync) return kGroupOscB;
+  if (param <= kAmpRelease) return kGroupVolumeEnvelope;
+  if (param <= kFltRelease) return kGroupFilterEnvelope;
+  return param <= kLfo1Amount ? kGroupLfo1 : kGroupLfo2;
 }
 
-void WriteParamPort(std::FILE* f, int index, const char* symbol, const std::string& name, const ParamInfo& info,
+// LV2's unit for the parameter tables' unit words; null where the value counts in no unit.
+const char* UnitOf(const ParamInfo& info) {
+  const std::string unit = info.unit;
+  if (unit == "ms") return "units:ms";
+  if (unit == "%") return "units:pc";
+  if (unit == "semitones") return "units:semitone12TET";
+  if (unit == "cents") return "units:cent";
+  if (unit == "BPM") return "units:bpm";
+  return nullptr;
+}
+
+std::string GroupUri(GroupIndex group) { return std::string(kPluginUri) + "#" + kPortGroups[group].symbol; }
+
+void WriteParamPort(std::FILE* f, int index, const char* symbol, const ParamInfo& info, GroupIndex group,
                     PortStyle style, const char* const* labels) {
   std::fprintf(f,
                "  [\n    a lv2:InputPort , lv2:ControlPort ;\n    lv2:index %d ;\n    lv2:symbol \"%s\" ;\n"
-               "    lv2:name \"%s\" ;\n    lv2:default %d ;\n    lv2:minimum %d ;\n    lv2:maximum %d ;\n",
-               index, symbol, name.c_str(), info.defaultValue, info.minimum, info.maximum);
+               "    lv2:name \"%s\" ;\n    pg:group <%s> ;\n    lv2:default %d ;\n    lv2:minimum %d ;\n"
+               "    lv2:maximum %d ;\n",
+               index, symbol, info.label, GroupUri(group).c_str(), info.defaultValue, info.minimum, info.maximum);
+  if (const char* unit = UnitOf(info)) {
+    std::fprintf(f, "    units:unit %s ;\n", unit);
+  }
   switch (style) {
     case PortStyle::kToggle:
       std::fprintf(f, "    lv2:portProperty lv2:integer , lv2:toggled\n");
@@ -57,12 +109,12 @@ void WriteParamPort(std::FILE* f, int index, const char* symbol, const std::stri
   std::fprintf(f, "  ]");
 }
 
-void WriteToggle(std::FILE* f, int index, const char* symbol, const char* name, int defaultValue) {
+void WriteToggle(std::FILE* f, int index, const char* symbol, const char* name, GroupIndex group, int defaultValue) {
   std::fprintf(f,
                "  [\n    a lv2:InputPort , lv2:ControlPort ;\n    lv2:index %d ;\n    lv2:symbol \"%s\" ;\n"
-               "    lv2:name \"%s\" ;\n    lv2:default %d ;\n    lv2:minimum 0 ;\n    lv2:maximum 1 ;\n"
-               "    lv2:portProperty lv2:integer , lv2:toggled\n  ]",
-               index, symbol, name, defaultValue);
+               "    lv2:name \"%s\" ;\n    pg:group <%s> ;\n    lv2:default %d ;\n    lv2:minimum 0 ;\n"
+               "    lv2:maximum 1 ;\n    lv2:portProperty lv2:integer , lv2:toggled\n  ]",
+               index, symbol, name, GroupUri(group).c_str(), defaultValue);
 }
 
 void WritePort(std::FILE* f, int index, const PluginPort& port) {
@@ -89,27 +141,28 @@ void WritePort(std::FILE* f, int index, const PluginPort& port) {
                    index, port.symbol);
       break;
     case PortKind::kPlay:
-      WriteToggle(f, index, port.symbol, "Play", 0);
+      WriteToggle(f, index, port.symbol, "Play", kGroupRiff, 0);
       break;
     case PortKind::kFollowHost:
-      WriteToggle(f, index, port.symbol, "Follow host", 1);
+      WriteToggle(f, index, port.symbol, "Follow host", kGroupRiff, 1);
       break;
     case PortKind::kTargetBit:
       for (const TargetBitPort& t : kTargetBitPorts) {
         if (t.mask == port.param && t.bit == port.bit) {
-          WriteToggle(f, index, port.symbol, t.label, (kVoiceParams[t.mask].defaultValue & t.bit) != 0 ? 1 : 0);
+          WriteToggle(f, index, port.symbol, t.label, GroupOfVoiceParam(t.mask),
+                      (kVoiceParams[t.mask].defaultValue & t.bit) != 0 ? 1 : 0);
         }
       }
       break;
     case PortKind::kVoiceParam: {
       const PortStyle style = StyleOfVoiceParam(port.param);
       const char* const* labels = port.param == kFilterType ? kFilterLabels : kWaveformLabels;
-      WriteParamPort(f, index, port.symbol, Label(port.symbol), kVoiceParams[port.param], style, labels);
+      WriteParamPort(f, index, port.symbol, kVoiceParams[port.param], GroupOfVoiceParam(port.param), style, labels);
       break;
     }
     case PortKind::kRiffParam:
-      WriteParamPort(f, index, port.symbol, Label(port.symbol), kRiffParams[port.param],
-                     StyleOfRiffParam(port.param), nullptr);
+      WriteParamPort(f, index, port.symbol, kRiffParams[port.param], kGroupRiff, StyleOfRiffParam(port.param),
+                     nullptr);
       break;
   }
 }
@@ -223,10 +276,12 @@ bool WriteDescription(const std::string& folder) {
                "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
                "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
                "@prefix midi: <http://lv2plug.in/ns/ext/midi#> .\n"
+               "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
                "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
                "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
                "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
                "@prefix time: <http://lv2plug.in/ns/ext/time#> .\n"
+               "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
                "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n"
                "<%s>\n  a lv2:Plugin , lv2:InstrumentPlugin ;\n  doap:name \"Quembrel\" ;\n"
                "  rdfs:comment \"A monophonic subtractive synthesizer with a 16-step riff player.\" ;\n"
@@ -238,6 +293,10 @@ bool WriteDescription(const std::string& folder) {
   for (int i = 0; i < kPluginPortCount; ++i) {
     WritePort(f, i, kPluginPorts[i]);
     std::fprintf(f, i + 1 < kPluginPortCount ? " ,\n" : " .\n");
+  }
+  for (const PortGroup& group : kPortGroups) {
+    std::fprintf(f, "\n<%s#%s>\n  a pg:Group ;\n  lv2:symbol \"%s\" ;\n  rdfs:label \"%s\" .\n", kPluginUri,
+                 group.symbol, group.symbol, group.label);
   }
   std::fprintf(f, "\n<https://quembrel.org>\n  a doap:Project ;\n  doap:name \"Quembrel\" .\n");
   return std::fclose(f) == 0;

@@ -5,8 +5,6 @@
 // written to a temporary file beside it that takes its name only on success; a device, a FIFO or
 // standard output ("-o -") is written through, with the header's sizes known before the first
 // sample, so the output can be piped into a player.
-#include <sys/stat.h>
-
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -60,40 +58,6 @@ bool LoadModule(CSoundModule& module, const std::string& path, const char* kind,
     return false;
   }
   return true;
-}
-
-const char* KindWord(BankKind kind) { return kind == BankKind::kSound ? "sound" : "riff"; }
-
-// What --preset or --riff names: a file where one exists, else the bank's entry of that kind and
-// name. When it is neither, the message says so, and says which option takes the name when the
-// bank has it as the other kind.
-bool ResolveName(const std::string& given, BankKind kind, const char* what, std::string& path, std::string& error) {
-  struct stat file {};
-  if (stat(given.c_str(), &file) == 0) {
-    path = given;
-    return true;
-  }
-  const int cause = errno;
-  const CBankCatalog& bank = CBankCatalog::Installed();
-  if (const BankEntry* entry = bank.Find(kind, given)) {
-    path = entry->path;
-    return true;
-  }
-  const BankKind other = kind == BankKind::kSound ? BankKind::kRiff : BankKind::kSound;
-  std::string bankPart;
-  if (bank.GetEntries().empty()) {
-    bankPart = "a bank entry (no factory bank found in " + Quoted(CBankCatalog::InstalledFolder()) + ")";
-  } else {
-    bankPart = std::string("a ") + KindWord(kind) + " of the factory bank";
-    if (bank.Find(other, given) != nullptr) {
-      bankPart += std::string(": the bank has it as a ") + KindWord(other) + ", use " +
-                  (other == BankKind::kSound ? "--preset " : "--riff ") + given;
-    }
-    bankPart += "; 'quembrel-render --list' lists the bank";
-  }
-  error = std::string("cannot read ") + what + " " + Quoted(given) + ": it is neither a readable file (" +
-          COutputFile::Describe(cause) + ") nor " + bankPart;
-  return false;
 }
 
 int PrintBank() {
@@ -169,11 +133,15 @@ int main(int argc, char** argv) {
   RenderOptions options;
   std::string error;
   if (!ParseRenderOptions(argc, argv, options, error)) {
-    std::fprintf(stderr, "quembrel-render: %s\nTry 'quembrel-render --help'.\n", error.c_str());
+    std::fprintf(stderr, "quembrel-render: %s (see 'quembrel-render --help')\n", error.c_str());
     return kExitUsage;
   }
   if (options.help) {
     std::fputs(kRenderUsage, stdout);
+    return EXIT_SUCCESS;
+  }
+  if (options.version) {
+    std::printf("quembrel-render %s\n", QUEMBREL_VERSION);
     return EXIT_SUCCESS;
   }
 
@@ -185,13 +153,13 @@ int main(int argc, char** argv) {
   StartProgramModules();
   std::string path;
   if (!options.preset.empty()) {
-    if (!ResolveName(options.preset, BankKind::kSound, "preset", path, error) ||
+    if (!CBankCatalog::Installed().ResolveName(BankKind::kSound, options.preset, path, error) ||
         !LoadModule(*g_voice, path, "preset", error)) {
       return Fail(error);
     }
     ApplyPostProcessParams(*g_voice);
   }
-  if (!options.riff.empty() && (!ResolveName(options.riff, BankKind::kRiff, "riff", path, error) ||
+  if (!options.riff.empty() && (!CBankCatalog::Installed().ResolveName(BankKind::kRiff, options.riff, path, error) ||
                                 !LoadModule(*g_riffPlayer, path, "riff", error))) {
     return Fail(error);
   }

@@ -29,6 +29,7 @@ const char* const kRenderUsage =
     "                      the preset and the riff, then exit without rendering\n"
     "      --list          print the factory bank's sounds and riffs, then exit\n"
     "      --help          show this text\n"
+    "      --version       print the version\n"
     "\n"
     "Exit status:\n"
     "  0    the file is written\n"
@@ -89,7 +90,7 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
                             name == "--riff" || name == "--frames" || name == "--seconds" ||
                             name == "--block";
     const bool isFlag = name == "--no-play" || name == "--note-on" || name == "--help" ||
-                        name == "-h" || name == "--print-params" || name == "--list";
+                        name == "-h" || name == "--version" || name == "--print-params" || name == "--list";
     if (!takesValue && !isFlag) {
       error = arg.starts_with("-") ? "unknown option '" + name + "'"
                                    : "unexpected argument '" + name + "'";
@@ -123,6 +124,8 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
       options.noteOn = true;
     } else if (name == "--help" || name == "-h") {
       options.help = true;
+    } else if (name == "--version") {
+      options.version = true;
     } else if (name == "--print-params") {
       options.printParams = true;
     } else if (name == "--list") {
@@ -164,7 +167,7 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
             std::to_string(CWavRecorder::kMaxSamples) + " frames (about 13.5 hours)";
     return false;
   }
-  if (options.output.empty() && !options.help && !options.printParams && !options.list) {
+  if (options.output.empty() && !options.help && !options.version && !options.printParams && !options.list) {
     error = "no output file given (use -o FILE)";
     return false;
   }

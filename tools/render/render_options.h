@@ -16,6 +16,7 @@ struct RenderOptions {
   int blockFrames = 882;
   std::int64_t frames = std::int64_t{kSampleRate} * 10;
   bool help = false;
+  bool version = false;
   bool printParams = false;
   bool list = false;
 };
