@@ -20,9 +20,9 @@
 #include "platform/sound/low_latency_output.h"
 #include "platform/sound/midi_input.h"
 #include "sequencer/voice_note_target.h"
-#include "tests/jack_harness.h"
-#include "tests/note_onsets.h"
-#include "tests/wait_for.h"
+#include "harness/jack_harness.h"
+#include "harness/note_onsets.h"
+#include "harness/wait_for.h"
 
 namespace {
 

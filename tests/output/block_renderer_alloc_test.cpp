@@ -15,7 +15,7 @@
 #include "output/wav_recorder.h"
 #include "sequencer/riff_player.h"
 #include "tests/allocation_counter.h"
-#include "tests/fresh_modules.h"
+#include "harness/fresh_modules.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "plugin/plugin_ports.h"
-#include "tests/jack_server.h"
+#include "harness/jack_server.h"
 
 namespace {
 

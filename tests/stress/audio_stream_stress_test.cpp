@@ -21,7 +21,7 @@
 #include "platform/sound/sound_fake_layer.h"
 #include "sequencer/riff_params.h"
 #include "sequencer/riff_player.h"
-#include "tests/fresh_modules.h"
+#include "harness/fresh_modules.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "output/post_process_params.h"
 #include "output/wav_recorder.h"
 #include "sequencer/riff_player.h"
-#include "tests/fresh_modules.h"
+#include "harness/fresh_modules.h"
 #include "tests/output/wav_file_reader.h"
 
 namespace {

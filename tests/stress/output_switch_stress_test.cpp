@@ -21,8 +21,8 @@
 #include "platform/sound/sound_fake_layer.h"
 #include "sequencer/riff_player.h"
 #include "sequencer/voice_note_target.h"
-#include "tests/fresh_modules.h"
-#include "tests/jack_harness.h"
+#include "harness/fresh_modules.h"
+#include "harness/jack_harness.h"
 
 namespace {
 

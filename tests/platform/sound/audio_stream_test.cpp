@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/sound/sound_fake_layer.h"
-#include "tests/wait_for.h"
+#include "harness/wait_for.h"
 
 namespace {
 

@@ -24,11 +24,11 @@
 #include "platform/sound/midi_input.h"
 #include "sequencer/riff_player.h"
 #include "sequencer/voice_note_target.h"
-#include "tests/fresh_modules.h"
-#include "tests/jack_harness.h"
-#include "tests/note_onsets.h"
+#include "harness/fresh_modules.h"
+#include "harness/jack_harness.h"
+#include "harness/note_onsets.h"
 #include "tests/output/wav_file_reader.h"
-#include "tests/wait_for.h"
+#include "harness/wait_for.h"
 
 namespace {
 

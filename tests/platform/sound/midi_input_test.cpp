@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "sequencer/note_target.h"
-#include "tests/jack_server.h"
-#include "tests/wait_for.h"
+#include "harness/jack_server.h"
+#include "harness/wait_for.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include "output/wav_recorder.h"
 #include "sequencer/riff_player.h"
 #include "sequencer/voice_note_target.h"
-#include "tests/fresh_modules.h"
-#include "tests/jack_harness.h"
-#include "tests/wait_for.h"
+#include "harness/fresh_modules.h"
+#include "harness/jack_harness.h"
+#include "harness/wait_for.h"
 #include "tests/output/wav_file_reader.h"
 
 namespace {

@@ -23,8 +23,8 @@
 #include "output/block_renderer.h"
 #include "output/wav_recorder.h"
 #include "sequencer/riff_player.h"
-#include "tests/fresh_modules.h"
-#include "tests/jack_server.h"
+#include "harness/fresh_modules.h"
+#include "harness/jack_server.h"
 #include "tests/output/wav_file_reader.h"
 
 namespace {

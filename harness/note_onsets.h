@@ -9,8 +9,8 @@
 
 #include "engine/voice_params.h"
 #include "output/block_renderer.h"
-#include "tests/fresh_modules.h"
-#include "tests/jack_harness.h"
+#include "harness/fresh_modules.h"
+#include "harness/jack_harness.h"
 
 // Anything louder than this is the note; silence and the resampler's ringing are far below it.
 constexpr float kOnsetLevel = 0.002f;

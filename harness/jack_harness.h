@@ -1,9 +1,9 @@
-// What the tests that play against a real JACK server share besides the server itself: a client
-// that sends MIDI messages at chosen frames, and a client that captures an audio port against the
-// server's frame clock, from the sender's first armed frame on. On the dummy driver the clock is
-// exact, so times measured in frames are deterministic; in freewheel mode (Freewheel below) the
-// server also waits for every client in every cycle, so no cycle is ever missed, however loaded the
-// machine is.
+// What the tests and the latency benchmark that play against a real JACK server share besides the
+// server itself: a client that sends MIDI messages at chosen frames, and a client that captures an
+// audio port against the server's frame clock, from the sender's first armed frame on. On the dummy
+// driver the clock is exact, so times measured in frames are deterministic; in freewheel mode
+// (Freewheel below) the server also waits for every client in every cycle, so no cycle is ever
+// missed, however loaded the machine is.
 #pragma once
 
 #include <jack/jack.h>
@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/jack_server.h"
+#include "harness/jack_server.h"
 
 // One JACK client of the test; its process callback is the derived class's.
 class JackTestClient {
