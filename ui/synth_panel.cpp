@@ -340,9 +340,10 @@ void CSynthPanel::OnClose() {
   CDialog::OnClose();
 }
 
-// Escape shuts down in the same order as the close box; Enter has nothing to confirm.
+// Escape shuts down in the same order as the close box; Enter has nothing to confirm. In a plugin
+// window the host closes it, so neither does anything.
 bool CSynthPanel::OnKeyPress(int key) {
-  if (key == kKeyEscape) {
+  if (key == kKeyEscape && services.output != nullptr) {
     OnClose();
   }
   return true;
