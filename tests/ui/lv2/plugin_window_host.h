@@ -129,32 +129,39 @@ inline int ReadoutValue(const QImage& knob, const QImage& glyphs) {
   return negative ? -value : value;
 }
 
-// An X server of the test's own on a display number it picks itself, ended with the test.
+// An X server of the test's own, on a display number no other server holds, ended with the test.
 class CTestXServer {
  public:
   CTestXServer() {
-    int ready[2];
-    if (pipe(ready) != 0) return;
-    pid = fork();
-    if (pid == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      close(ready[0]);
-      const std::string fd = std::to_string(ready[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
-      _exit(127);
+    using namespace std::chrono_literals;
+    for (int number = 100 + getpid() % 400, tries = 0; tries < 50 && display.empty(); ++number, ++tries) {
+      if (access(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), F_OK) == 0) continue;
+      const std::string name = ":" + std::to_string(number);
+      pid = fork();
+      if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
+        _exit(127);
+      }
+      // The server is up once its socket is there; one that exits lost the number to another.
+      const auto end = std::chrono::steady_clock::now() + 10s;
+      const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+      while (std::chrono::steady_clock::now() < end && waitpid(pid, nullptr, WNOHANG) == 0) {
+        if (access(socket.c_str(), F_OK) == 0) {
+          display = name;
+          break;
+        }
+        std::this_thread::sleep_for(20ms);
+      }
+      if (display.empty()) EndChildProcess(pid);
     }
-    close(ready[1]);
-    char number[16] = {};
-    const ssize_t n = read(ready[0], number, sizeof number - 1);
-    close(ready[0]);
-    if (n > 0) display = ":" + std::string(number, static_cast<std::size_t>(n - (number[n - 1] == '\n' ? 1 : 0)));
   }
   ~CTestXServer() { EndChildProcess(pid); }
   CTestXServer(const CTestXServer&) = delete;
   CTestXServer& operator=(const CTestXServer&) = delete;
 
-  // ":N", or empty when the server did not start.
+  // ":N", or empty when no server started.
   const std::string& Display() const { return display; }
 
  private:
