@@ -2,7 +2,7 @@
 // itself lends its application object and drives it; otherwise the first window makes one and
 // keeps it for the rest of the process (Qt allows one per process, and cannot make a second after
 // the first is gone), and the host's idle calls drive it. A process that holds Qt 5 cannot hold Qt
-// 6 widgets beside it: the window is then refused, and the host shows its own controls.
+// 6 widgets beside it: the panels are then refused (and a notice shown in their place).
 #pragma once
 
 class CHostedQt {
