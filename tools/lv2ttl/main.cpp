@@ -115,7 +115,7 @@ void WritePort(std::FILE* f, int index, const PluginPort& port) {
       std::fprintf(f,
                    "  [\n    a lv2:OutputPort , lv2:ControlPort ;\n    lv2:portProperty lv2:integer ;\n"
                    "    lv2:index %d ;\n    lv2:symbol \"%s\" ;\n    lv2:name \"Step heard\" ;\n"
-                   "    lv2:minimum -1 ;\n    lv2:maximum 15\n  ]",
+                   "    lv2:default -1 ;\n    lv2:minimum -1 ;\n    lv2:maximum 15\n  ]",
                    index, port.symbol);
       break;
   }
