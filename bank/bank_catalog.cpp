@@ -1,6 +1,7 @@
 // Reading the bank's index, and finding the bank from the running program's own path.
 #include "bank/bank_catalog.h"
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -174,5 +175,20 @@ std::string CBankCatalog::InstalledFolder() {
   std::error_code failed;
   const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", failed);
   if (failed) return {};
-  return (program.parent_path().parent_path() / "share" / "quembrel").string();
+  const std::filesystem::path besideProgram = program.parent_path().parent_path() / "share" / "quembrel";
+  // Loaded by a host as the plugin window, this code lies in the plugin's bundle instead:
+  // lib/lv2/quembrel.lv2 under the prefix, lv2/quembrel.lv2 in the build tree.
+  Dl_info module{};
+  if (std::filesystem::exists(besideProgram / "bank.tsv", failed) ||
+      dladdr(reinterpret_cast<void*>(&CBankCatalog::InstalledFolder), &module) == 0 || module.dli_fname == nullptr) {
+    return besideProgram.string();
+  }
+  std::filesystem::path prefix = std::filesystem::path(module.dli_fname).parent_path();
+  for (int up = 0; up < 3; ++up) {
+    prefix = prefix.parent_path();
+    if (std::filesystem::exists(prefix / "share" / "quembrel" / "bank.tsv", failed)) {
+      return (prefix / "share" / "quembrel").string();
+    }
+  }
+  return besideProgram.string();
 }

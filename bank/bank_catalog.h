@@ -45,7 +45,8 @@ class CBankCatalog {
 
   // The bank beside the running program, loaded on first use.
   static const CBankCatalog& Installed();
-  // share/quembrel beside the running program's folder.
+  // share/quembrel beside the running program's folder; for the plugin window, which a host
+  // loads, beside the plugin's bundle.
   static std::string InstalledFolder();
   // The index line of one entry, as Load reads it back.
   static std::string IndexLine(const BankCategory& category, std::string_view name, std::string_view description);

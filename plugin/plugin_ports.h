@@ -2,8 +2,9 @@
 // list that both the plugin and the generator of its Turtle description read, so a parameter is
 // described in exactly one place. Port order: the event input, the audio output, the latency
 // report, Play, Follow host, then every voice parameter in index order (each LFO target mask as
-// four toggles, one per bit) and every riff parameter the riff panel edits (all but the two
-// reserved values).
+// four toggles, one per bit), every riff parameter the riff panel edits (all but the two
+// reserved values), and last the step being heard, for the plugin window's step light; a port
+// added later goes after them all, so that saved sessions find every port where they left it.
 #pragma once
 
 #include <array>
@@ -12,7 +13,7 @@
 #include "engine/voice_params.h"
 #include "sequencer/riff_params.h"
 
-enum class PortKind { kEvents, kAudioOut, kLatency, kPlay, kFollowHost, kVoiceParam, kTargetBit, kRiffParam };
+enum class PortKind { kEvents, kAudioOut, kLatency, kPlay, kFollowHost, kVoiceParam, kTargetBit, kRiffParam, kStep };
 
 // How a parameter port is shown: a plain integer, a choice among named values, or a switch.
 enum class PortStyle { kInteger, kEnumeration, kToggle };
@@ -75,7 +76,7 @@ constexpr bool IsRiffPortParam(int param) { return param != kRiffReserved0 && pa
 constexpr int CountPluginPorts() {
   int count = 5 + kVoiceParamCount - 2 + static_cast<int>(std::size(kTargetBitPorts));
   for (int p = 0; p < kRiffParamCount; ++p) count += IsRiffPortParam(p) ? 1 : 0;
-  return count;
+  return count + 1;
 }
 
 inline constexpr int kPluginPortCount = CountPluginPorts();
@@ -84,6 +85,7 @@ inline constexpr int kAudioOutPort = 1;
 inline constexpr int kLatencyPort = 2;
 inline constexpr int kPlayPort = 3;
 inline constexpr int kFollowHostPort = 4;
+inline constexpr int kStepPort = kPluginPortCount - 1;
 
 constexpr std::array<PluginPort, kPluginPortCount> MakePluginPorts() {
   std::array<PluginPort, kPluginPortCount> ports{};
@@ -105,9 +107,12 @@ constexpr std::array<PluginPort, kPluginPortCount> MakePluginPorts() {
   for (int p = 0; p < kRiffParamCount; ++p) {
     if (IsRiffPortParam(p)) ports[n++] = {PortKind::kRiffParam, p, 0, kRiffParams[p].name};
   }
+  ports[n++] = {PortKind::kStep, -1, 0, "Step"};
   return ports;
 }
 
 inline constexpr std::array<PluginPort, kPluginPortCount> kPluginPorts = MakePluginPorts();
 
 inline constexpr const char* kPluginUri = "https://quembrel.org/lv2/quembrel";
+// The plugin window (ui/lv2/), a shared object of its own beside the plugin's.
+inline constexpr const char* kPluginUiUri = "https://quembrel.org/lv2/quembrel#ui";

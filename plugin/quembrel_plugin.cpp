@@ -11,6 +11,7 @@
 #include <cstring>
 #include <new>
 
+#include "engine/sample_rate.h"
 #include "files/param_file.h"
 #include "output/event_slicer.h"
 #include "output/post_process_params.h"
@@ -216,6 +217,22 @@ void CQuembrelPlugin::Run(std::uint32_t frames) {
   }
   auto* latency = static_cast<float*>(const_cast<void*>(ports[kLatencyPort]));
   if (latency != nullptr) *latency = static_cast<float>(converter.LatencyFrames());
+  auto* step = static_cast<float*>(const_cast<void*>(ports[kStepPort]));
+  if (step != nullptr) *step = static_cast<float>(HeardStep());
+}
+
+// The step of the block's last frame as it leaves the converter, which holds back its latency: on
+// the host's sixteenths while the host rules (its steps are played one at a time, not kept in the
+// player's timeline), else as the player's own clock placed it.
+int CQuembrelPlugin::HeardStep() {
+  if (hostRules) {
+    if (!clock.IsRolling()) return -1;
+    const double position = std::floor(clock.PositionAt(-1 - converter.LatencyFrames()));
+    return position >= 0.0 ? static_cast<int>(std::fmod(position, 16.0)) : -1;
+  }
+  const std::uint64_t back =
+      static_cast<std::uint64_t>(converter.LatencyFrames()) * kSampleRate / static_cast<std::uint64_t>(converter.OutputRate());
+  return chain.RiffPlayer().Timeline().StepAt(back);
 }
 
 void CQuembrelPlugin::RunPass(float* out, int frames, const LV2_Atom_Event*& event, const LV2_Atom_Event* end,

@@ -74,6 +74,7 @@ class CQuembrelPlugin {
   void RenderUntil(int until);
   void ReadPosition(const LV2_Atom_Object* position, int frame);
   void RememberPortValues();
+  int HeardStep();
 
   CSynthChain chain;
   CVoiceNoteTarget noteTarget;

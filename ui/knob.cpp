@@ -7,6 +7,7 @@
 #include "platform/window/draw_context.h"
 
 KnobCallback g_knobCallback = nullptr;
+const CKnob* CKnob::reporter = nullptr;
 CRasterImage g_knobStrip;
 CRasterImage g_digitGlyphs;
 CRasterImage g_litDigitGlyphs;
@@ -140,7 +141,10 @@ void CKnob::ChangeTo(std::int64_t v) {
     return;
   }
   if (callback != nullptr) {
+    const CKnob* outer = reporter;
+    reporter = this;
     callback(GetDlgCtrlID(), value);
+    reporter = outer;
   }
   InvalidateRect(nullptr, true);
   RefreshToolTip();
@@ -166,7 +170,10 @@ void CKnob::OnDragMove(WParam flags, int y) {
   const std::int64_t offset = (static_cast<std::int64_t>(dragStartY) - y) * range / sweep;
   SetValueWide(dragStartValue + offset);
   if (callback != nullptr) {
+    const CKnob* outer = reporter;
+    reporter = this;
     callback(GetDlgCtrlID(), value);
+    reporter = outer;
   }
   InvalidateRect(nullptr, true);
   RefreshToolTip();

@@ -68,6 +68,9 @@ class CKnob : public CButton {
   int GetMin() const { return minValue; }
   int GetMax() const { return maxValue; }
   KnobCallback GetCallback() const { return callback; }
+  // The knob whose change the callback is being told of, so that a panel's handler, shared by
+  // every copy of the panel, finds its own; null outside a callback.
+  static const CKnob* Reporter() { return reporter; }
   bool IsDragging() const { return dragging != 0; }
 
   // The strip frame shown for the current value, 0..62.
@@ -82,6 +85,7 @@ class CKnob : public CButton {
   void OnDragMove(WParam flags, int y);
   bool OnKey(WParam key);
 
+  static const CKnob* reporter;
   KnobCallback callback = nullptr;
   const ParamInfo* param = nullptr;
   int minValue = 0;

@@ -2,16 +2,11 @@
 // dialogs.
 #include "ui/riff_panel.h"
 
-#include <chrono>
-
 #include "files/output_file.h"
-#include "engine/sample_rate.h"
 #include "output/wav_recorder.h"
-#include "platform/sound/audio_stream.h"
 #include "platform/window/file_picker.h"
 #include "platform/window/message_box.h"
 #include "sequencer/riff_params.h"
-#include "sequencer/riff_player.h"
 #include "ui/file_failure_text.h"
 
 const KnobParam g_riffKnobTable[] = {
@@ -33,10 +28,6 @@ namespace {
 constexpr int kKnobStyle = kStyleTabStop;
 constexpr int kGateStyle = kStyleTabStop;
 constexpr int kButtonStyle = kStyleTabStop;
-
-// Between two passes of the sound output the play position moves on while the newest frame
-// rendered stays; the light moves on with it for at most this long, should a pass be late.
-constexpr std::int64_t kLongestCatchUpNs = 2 * CAudioStream::kPollMs * 1000000;
 
 const DialogControl kRiffControls[] = {
     {1070, ControlKind::kCheckBox, "", 15, 5, 10, 10, kGateStyle},
@@ -99,6 +90,11 @@ bool CRiffPanel::OnInitDialog() {
   if (!services.startRiff.empty()) {
     LoadRiffFile(services.startRiff);
   }
+  if (services.output == nullptr) {
+    for (int id : {kRecordId, kStopRecordId}) {
+      if (QWidget* button = GetDlgItem(id)) button->setEnabled(false);
+    }
+  }
   riffs.Build(BankKind::kRiff);
   if (!riffs.IsEmpty()) {
     contextMenu.AppendSubmenu(riffs.GetMenu(), "Riffs");
@@ -118,25 +114,26 @@ void CRiffPanel::RefreshControls() {
     const int param = g_riffKnobTable[k].paramIndex;
     knobs[k].Describe(&kRiffParams[param]);
     knobs[k].SetRange(kRiffParams[param].minimum, kRiffParams[param].maximum,
-                      g_riffPlayer->GetParam(param));
+                      Modules().RiffParam(param));
   }
   for (int k = 0; k < kStepCount; ++k) {
-    CheckDlgButton(kFirstGateId + k, g_riffPlayer->GetParam(kStepGate0 + k) != 0 ? kChecked : kUnchecked);
+    CheckDlgButton(kFirstGateId + k, Modules().RiffParam(kStepGate0 + k) != 0 ? kChecked : kUnchecked);
   }
   InvalidateRect(nullptr, true);
 }
 
 void CRiffPanel::OnRiffKnob(int controlId, int value) {
+  auto* panel = dynamic_cast<CRiffPanel*>(CDialog::OfControl(CKnob::Reporter()));
   const int param = ParamOfKnob(g_riffKnobTable, controlId);
-  if (param >= 0) {
-    g_riffPlayer->SetParam(param, static_cast<ParamValue>(value));
+  if (panel != nullptr && param >= 0) {
+    panel->Modules().SetRiffParam(param, value);
   }
 }
 
 bool CRiffPanel::OnCommand(WParam wParam, LParam lParam) {
   if (wParam >= static_cast<WParam>(kFirstGateId) && wParam < static_cast<WParam>(kFirstGateId + kStepCount)) {
     const int step = static_cast<int>(wParam) - kFirstGateId;
-    g_riffPlayer->SetParam(kStepGate0 + step, static_cast<ParamValue>(IsDlgButtonChecked(kFirstGateId + step)));
+    Modules().SetRiffParam(kStepGate0 + step, IsDlgButtonChecked(kFirstGateId + step));
   }
   return CDialog::OnCommand(wParam, lParam);
 }
@@ -159,10 +156,10 @@ bool CRiffPanel::HandleCommand(int id, int code) {
       OnSaveRiff();
       return true;
     case kStopRecordId:
-      OnStopRecord();
+      if (services.output != nullptr) OnStopRecord();
       return true;
     case kRecordId:
-      OnRecord();
+      if (services.output != nullptr) OnRecord();
       return true;
     default:
       return CDialog::HandleCommand(id, code);
@@ -189,29 +186,19 @@ void CRiffPanel::OnMenuCommand(int id) {
 }
 
 void CRiffPanel::OnPlay() {
-  g_riffPlayer->Play();
-  stepLightTimer.Start(kStepLightIntervalMs, &CRiffPanel::OnStepLightTimer);
+  Modules().Play();
+  if (services.output != nullptr) {
+    stepLightTimer.Start(kStepLightIntervalMs, &CRiffPanel::OnStepLightTimer);
+  }
 }
 
 void CRiffPanel::OnStop() {
-  g_riffPlayer->Stop();
+  Modules().Stop();
   UpdateStepLight();
 }
 
 void CRiffPanel::UpdateStepLight() {
-  int heard = CStepTimeline::kNoStep;
-  if (g_riffPlayer->IsActive()) {
-    const CStepTimeline& timeline = g_riffPlayer->Timeline();
-    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                 std::chrono::steady_clock::now().time_since_epoch())
-                                 .count();
-    std::int64_t sincePass = now - timeline.LastAdvanceNs();
-    sincePass = sincePass < 0 ? 0 : (sincePass > kLongestCatchUpNs ? kLongestCatchUpNs : sincePass);
-    const std::int64_t played = sincePass * kSampleRate / 1000000000;
-    const std::int64_t latency = services.output->GetLatencyFrames();
-    const std::int64_t back = latency - played;
-    heard = timeline.StepAt(static_cast<std::uint64_t>(back > 0 ? back : 0));
-  }
+  int heard = Modules().HeardStep();
   if (heard < 0 || heard >= kStepCount) {
     heard = -1;
   }
@@ -233,7 +220,7 @@ void CRiffPanel::OnStepLightTimer() {
   }
   g_riffPanel->UpdateStepLight();
   // Nothing to follow once the riff is stopped and its light is out.
-  if (g_riffPanel->litStep < 0 && !g_riffPlayer->IsActive()) {
+  if (g_riffPanel->litStep < 0 && !g_riffPanel->Modules().IsPlaying()) {
     g_riffPanel->stepLightTimer.Stop();
   }
 }
@@ -248,7 +235,7 @@ void CRiffPanel::OnLoadRiff() {
 
 void CRiffPanel::LoadRiffFile(const std::string& path) {
   std::string reason;
-  if (!g_riffPlayer->LoadParams(path.c_str(), &reason)) {
+  if (!Modules().LoadRiff(path, &reason)) {
     CMessageBox::ShowError(this, FileFailureText("load the riff", path, reason) + " Nothing was changed.");
     return;
   }
@@ -258,7 +245,7 @@ void CRiffPanel::LoadRiffFile(const std::string& path) {
 void CRiffPanel::OnSaveRiff() {
   std::string reason;
   if (CFilePicker::Ask(services.askFile, false, "riff", "Marrick Riff KV7|*.riff", g_lastRiffPath) &&
-      !g_riffPlayer->SaveParams(g_lastRiffPath.c_str(), &reason)) {
+      !Modules().SaveRiff(g_lastRiffPath, &reason)) {
     CMessageBox::ShowError(this, FileFailureText("save the riff", g_lastRiffPath, reason) + kEarlierFileKept);
   }
 }

@@ -1,11 +1,13 @@
 // CRiffPanel: the modeless window in which the user edits and plays the riff: a step knob and a
 // gate box for each of the sixteen steps, tempo and transpose knobs, Play and Stop, loading and
 // saving riff files, and starting and finishing a WAV recording of the output. Every control acts
-// at once on the riff player (g_riffPlayer) or the recorder (g_wavRecorder); the panel keeps no
-// values of its own. It stays open for the whole run: it has no close box and ignores Enter and
-// Escape, since nothing could show it again once hidden. While the riff plays, the read-out of the
-// step being heard is lit: the step that sounded as many frames back as the sound output holds
-// between rendering a frame and playing it.
+// at once on the riff player of the modules it is given or on the recorder (g_wavRecorder); the
+// panel keeps no values of its own. It stays open for the whole run: it has no close box and
+// ignores Enter and Escape, since nothing could show it again once hidden. While the riff plays,
+// the read-out of the step being heard is lit: the step that sounded as many frames back as the
+// sound output holds between rendering a frame and playing it. In a plugin window, which hands it
+// no output, the host records: Record and Stop rec. are disabled, and the window tells the panel
+// when to look at the step light again.
 #pragma once
 
 #include <string>
@@ -75,6 +77,9 @@ class CRiffPanel : public CDialog {
   void OnRecord();
   static void OnStepLightTimer();
   static void OnDrainTimer();
+
+  // The modules it edits, handed on by the synth panel.
+  CPanelModules& Modules() { return *services.modules; }
 
   PanelServices services;
   CKnob knobs[kKnobCount];

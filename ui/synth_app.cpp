@@ -62,7 +62,7 @@ OutputMode CSynthApp::StartOutputMode() const {
 }
 
 bool CSynthApp::InitInstance() {
-  CSynthPanel panel(PanelServices{&output, StartOutputMode(), askFile, startPreset, startRiff});
+  CSynthPanel panel(PanelServices{&output, StartOutputMode(), askFile, nullptr, startPreset, startRiff});
   SetMainWindow(&panel);
   panel.DoModal();
   SetMainWindow(nullptr);

@@ -8,7 +8,6 @@
 #include "engine/voice_params.h"
 #include "platform/sound/audio_stream.h"
 #include "output/block_renderer.h"
-#include "output/post_process_params.h"
 #include "output/wav_recorder.h"
 #include "platform/window/file_picker.h"
 #include "platform/window/message_box.h"
@@ -17,6 +16,7 @@
 #include "sequencer/voice_note_target.h"
 #include "ui/about_box.h"
 #include "ui/file_failure_text.h"
+#include "ui/program_modules.h"
 #include "ui/resources.h"
 #include "ui/riff_panel.h"
 
@@ -172,12 +172,18 @@ const DialogTemplate kSynthTemplate = {
 
 CSynthPanel::CSynthPanel(const PanelServices& given, CWindow* parent)
     : CDialog(kSynthTemplate, parent), services(given) {
+  if (services.modules == nullptr) {
+    programModules = std::make_unique<CProgramModules>(services.output);
+    services.modules = programModules.get();
+  }
   icon.LoadResource(kProgramIconId);
 }
 
 CSynthPanel::~CSynthPanel() {
-  services.output->Midi().Close();
-  services.output->Stop();
+  if (services.output != nullptr) {
+    services.output->Midi().Close();
+    services.output->Stop();
+  }
 }
 
 bool CSynthPanel::OnInitDialog() {
@@ -196,9 +202,13 @@ bool CSynthPanel::OnInitDialog() {
       systemMenu.AppendMenu(kMenuString, kAboutCommand, aboutEntry);
     }
   }
-  systemMenu.AppendMenu(kMenuString, kLowLatencyCommand, "&Low latency");
   SetIcon(icon, true);
   SetIcon(icon, false);
+  if (services.output == nullptr) {
+    RefreshControls();
+    return true;
+  }
+  systemMenu.AppendMenu(kMenuString, kLowLatencyCommand, "&Low latency");
 
   StartProgramModules();
   RefreshControls();
@@ -240,27 +250,27 @@ void CSynthPanel::RefreshControls() {
   for (int k = 0; k < kKnobCount; ++k) {
     const int param = g_synthKnobTable[k].paramIndex;
     knobs[k].Describe(&kVoiceParams[param]);
-    knobs[k].SetRange(kVoiceParams[param].minimum, kVoiceParams[param].maximum, g_voice->GetParam(param));
+    knobs[k].SetRange(kVoiceParams[param].minimum, kVoiceParams[param].maximum, Modules().VoiceParam(param));
   }
   for (const RadioGroup& group : kRadioGroups) {
     CheckRadioButton(group.firstId, group.firstId + kRadiosPerGroup - 1,
-                     group.firstId + g_voice->GetParam(group.paramIndex));
+                     group.firstId + Modules().VoiceParam(group.paramIndex));
   }
   for (const TargetBoxes& boxes : kTargetBoxes) {
-    const int mask = g_voice->GetParam(boxes.paramIndex);
+    const int mask = Modules().VoiceParam(boxes.paramIndex);
     for (int bit = 0; bit < 4; ++bit) {
       CheckDlgButton(boxes.ids[bit], (mask & (1 << bit)) != 0 ? kChecked : kUnchecked);
     }
   }
-  CheckDlgButton(kSyncBoxId, g_voice->GetParam(kOscSync) != 0 ? kChecked : kUnchecked);
+  CheckDlgButton(kSyncBoxId, Modules().VoiceParam(kOscSync) != 0 ? kChecked : kUnchecked);
   InvalidateRect(nullptr, true);
 }
 
 void CSynthPanel::OnSynthKnob(int controlId, int value) {
+  auto* panel = dynamic_cast<CSynthPanel*>(CDialog::OfControl(CKnob::Reporter()));
   const int param = ParamOfKnob(g_synthKnobTable, controlId);
-  if (param >= 0) {
-    g_voice->SetParam(param, static_cast<ParamValue>(value));
-    ApplyPostProcessParam(param, value);
+  if (panel != nullptr && param >= 0) {
+    panel->Modules().SetVoiceParam(param, value);
   }
 }
 
@@ -268,7 +278,7 @@ bool CSynthPanel::OnCommand(WParam wParam, LParam lParam) {
   for (const RadioGroup& group : kRadioGroups) {
     const WParam first = static_cast<WParam>(group.firstId);
     if (wParam >= first && wParam < first + kRadiosPerGroup) {
-      g_voice->SetParam(group.paramIndex, static_cast<ParamValue>(wParam - first));
+      Modules().SetVoiceParam(group.paramIndex, static_cast<int>(wParam - first));
     }
   }
   for (const TargetBoxes& boxes : kTargetBoxes) {
@@ -283,11 +293,11 @@ bool CSynthPanel::OnCommand(WParam wParam, LParam lParam) {
           mask += 1 << bit;
         }
       }
-      g_voice->SetParam(boxes.paramIndex, static_cast<ParamValue>(mask));
+      Modules().SetVoiceParam(boxes.paramIndex, mask);
     }
   }
   if (wParam == static_cast<WParam>(kSyncBoxId)) {
-    g_voice->SetParam(kOscSync, static_cast<ParamValue>(IsDlgButtonChecked(kSyncBoxId)));
+    Modules().SetVoiceParam(kOscSync, IsDlgButtonChecked(kSyncBoxId));
   }
   return CDialog::OnCommand(wParam, lParam);
 }
@@ -316,14 +326,17 @@ bool CSynthPanel::HandleCommand(int id, int code) {
 
 void CSynthPanel::OnClose() {
   if (keyboard) keyboard->ReleaseAll();
-  services.output->Stop();
-  g_wavRecorder.Finish();
+  if (services.output != nullptr) {
+    services.output->Stop();
+    g_wavRecorder.Finish();
+  }
   CDialog::OnClose();
 }
 
-// Escape shuts down in the same order as the close box; Enter has nothing to confirm.
+// Escape shuts down in the same order as the close box; Enter has nothing to confirm. In a plugin
+// window the host closes it, so neither does anything.
 bool CSynthPanel::OnKeyPress(int key) {
-  if (key == kKeyEscape) {
+  if (key == kKeyEscape && services.output != nullptr) {
     OnClose();
   }
   return true;
@@ -343,7 +356,7 @@ void CSynthPanel::OnSysCommand(int id, LParam) {
   } else if ((id & 0xFFF0) == kAboutCommand) {
     CAboutBox about(this);
     about.DoModal();
-  } else if (id == kLowLatencyCommand) {
+  } else if (id == kLowLatencyCommand && services.output != nullptr) {
     OnLowLatency();
   }
 }
@@ -358,17 +371,9 @@ void CSynthPanel::OnLowLatency() {
   settings.setValue(kLowLatencySetting, wanted);
 }
 
-void CSynthPanel::OnNoteOn() {
-  if (g_voice != nullptr) {
-    g_voice->NoteOn();
-  }
-}
+void CSynthPanel::OnNoteOn() { Modules().NoteOn(); }
 
-void CSynthPanel::OnNoteOff() {
-  if (g_voice != nullptr) {
-    g_voice->NoteOff();
-  }
-}
+void CSynthPanel::OnNoteOff() { Modules().NoteOff(); }
 
 void CSynthPanel::OnLoadPreset() {
   // Until the user has chosen a path, the dialog opens on the factory bank.
@@ -380,18 +385,17 @@ void CSynthPanel::OnLoadPreset() {
 
 void CSynthPanel::LoadPresetFile(const std::string& path) {
   std::string reason;
-  if (!g_voice->LoadParams(path.c_str(), &reason)) {
+  if (!Modules().LoadPreset(path, &reason)) {
     CMessageBox::ShowError(this, FileFailureText("load the preset", path, reason) + " Nothing was changed.");
     return;
   }
-  ApplyPostProcessParams(*g_voice);
   RefreshControls();
 }
 
 void CSynthPanel::OnSavePreset() {
   std::string reason;
   if (CFilePicker::Ask(services.askFile, false, "kv7", "Marrick KV7|*.kv7", g_lastPresetPath) &&
-      !g_voice->SaveParams(g_lastPresetPath.c_str(), &reason)) {
+      !Modules().SavePreset(g_lastPresetPath, &reason)) {
     CMessageBox::ShowError(this, FileFailureText("save the preset", g_lastPresetPath, reason) + kEarlierFileKept);
   }
 }

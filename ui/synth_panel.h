@@ -3,8 +3,9 @@
 // saves presets. Its initialisation is the program's start-up (voice, riff player, riff panel,
 // then sound) and its close command the orderly shut-down of the sound output: the stream is
 // stopped before a running recording is finished, so nothing is rendered after the file is closed.
-// The panel keeps no parameter values of its own: it reads them from the voice when it refreshes
-// and writes every change at once.
+// The panel keeps no parameter values of its own: it reads them from the modules it is given when
+// it refreshes and writes every change at once. In a plugin window, which hands it no output, it
+// is the panel alone: the host owns the sound, the riff panel and the start-up.
 #pragma once
 
 #include <memory>
@@ -117,7 +118,11 @@ class CSynthPanel : public CDialog {
   void LoadPresetFile(const std::string& path);
   void OnLowLatency();
 
+  // The modules it edits: those it is handed, or the program's own.
+  CPanelModules& Modules() { return *services.modules; }
+
   PanelServices services;
+  std::unique_ptr<CPanelModules> programModules;
   CKnob knobs[kKnobCount];
   CIcon icon;
   CPopupMenu systemMenu;

@@ -45,6 +45,15 @@ CDialog::~CDialog() { DestroyWindow(); }
 
 CDialogWindow* CDialog::Window() const { return qobject_cast<CDialogWindow*>(GetWidget()); }
 
+CDialog* CDialog::OfControl(const CWindow* control) {
+  for (QWidget* w = control != nullptr ? control->GetWidget() : nullptr; w != nullptr; w = w->parentWidget()) {
+    if (auto* window = qobject_cast<CDialogWindow*>(w)) {
+      return window->Owner();
+    }
+  }
+  return nullptr;
+}
+
 Qt::WindowFlags CDialog::WindowFlags(unsigned style) {
   Qt::WindowFlags flags = (style & kDialogAppWindow) ? Qt::Window : Qt::Dialog;
   flags |= Qt::CustomizeWindowHint;

@@ -74,6 +74,8 @@ class CDialog : public CWindow {
   bool IsModal() const { return modalLoop != nullptr; }
 
   static Qt::WindowFlags WindowFlags(unsigned dialogStyle);
+  // The dialog that holds `control`, or null.
+  static CDialog* OfControl(const CWindow* control);
 
  private:
   bool CreateWindowFromTemplate(CWindow* parent);

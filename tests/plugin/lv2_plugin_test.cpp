@@ -548,4 +548,25 @@ TEST_F(Lv2PluginTest, TransportStopEndsTheStepsAndOwnPlayRulesWithoutFollowing) 
   EXPECT_GT(loud, 1000) << "with Follow host off the riff's own Play rules";
 }
 
+// The plugin window's step light reads the Step port: the step the block's last frame plays, by
+// the riff's own clock or on the host's sixteenths, and -1 while nothing plays.
+TEST_F(Lv2PluginTest, StepPortReportsTheStepBeingPlayed) {
+  CLv2TestInstance own(host);
+  ASSERT_NE(own.Instance(), nullptr);
+  own.Control("FollowHost") = 0.0f;
+  own.Render(256, 256);
+  EXPECT_EQ(own.Control("Step"), -1.0f) << "stopped";
+  own.Control("Play") = 1.0f;
+  // At the riff's default 96 beats a minute a step lasts 6890.625 frames: 17000 end in step 2.
+  own.Render(17000, 256);
+  EXPECT_EQ(own.Control("Step"), 2.0f);
+
+  CLv2TestInstance following(host);
+  // At 120 beats a minute a sixteenth lasts 5512.5 frames: 18000 end in the fourth, step 3.
+  following.Render(18000, 500, {Position(0, 0.0, 120.0, 1.0)});
+  EXPECT_EQ(following.Control("Step"), 3.0f);
+  following.Render(1000, 500, {Position(0, 8.0, 120.0, 0.0)});
+  EXPECT_EQ(following.Control("Step"), -1.0f) << "the transport stopped";
+}
+
 }  // namespace

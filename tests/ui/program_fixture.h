@@ -117,7 +117,7 @@ inline CSynthPanel& StartProgram(FakeThreadMode threadMode = FakeThreadMode::kMa
     }
     FakeSound().SetThreadMode(threadMode);
     g_audioStream.SetSoundLayer(&FakeSound());
-    auto* created = new CSynthPanel(PanelServices{&ProgramOutput(), OutputMode::kClassic, &ScriptedFileDialog::Run, {}, {}});
+    auto* created = new CSynthPanel(PanelServices{&ProgramOutput(), OutputMode::kClassic, &ScriptedFileDialog::Run, nullptr, {}, {}});
     created->Create();
     return created;
   }();

@@ -164,6 +164,13 @@ void WritePort(std::FILE* f, int index, const PluginPort& port) {
       WriteParamPort(f, index, port.symbol, kRiffParams[port.param], kGroupRiff, StyleOfRiffParam(port.param),
                      nullptr);
       break;
+    case PortKind::kStep:
+      std::fprintf(f,
+                   "  [\n    a lv2:OutputPort , lv2:ControlPort ;\n    lv2:portProperty lv2:integer ;\n"
+                   "    lv2:index %d ;\n    lv2:symbol \"%s\" ;\n    lv2:name \"Step heard\" ;\n"
+                   "    lv2:default -1 ;\n    lv2:minimum -1 ;\n    lv2:maximum 15\n  ]",
+                   index, port.symbol);
+      break;
   }
 }
 
@@ -261,6 +268,18 @@ bool WriteManifest(const std::string& folder, const std::vector<BankText>& prese
                "<%s>\n  a lv2:Plugin , lv2:InstrumentPlugin ;\n  lv2:binary <quembrel.so> ;\n"
                "  rdfs:seeAlso <quembrel.ttl> .\n",
                kPluginUri);
+  // The window: embedded in the host's (ui:parent) and driven through the idle call where the host
+  // runs no Qt loop.
+  std::fprintf(f,
+               "\n<%s>\n  <http://lv2plug.in/ns/extensions/ui#ui> <%s> .\n\n"
+               "<%s>\n  a <http://lv2plug.in/ns/extensions/ui#X11UI> ;\n"
+               "  <http://lv2plug.in/ns/extensions/ui#binary> <quembrel_ui.so> ;\n"
+               "  lv2:requiredFeature <http://lv2plug.in/ns/ext/urid#map> ,"
+               " <http://lv2plug.in/ns/extensions/ui#idleInterface> ;\n"
+               "  lv2:optionalFeature <http://lv2plug.in/ns/extensions/ui#parent> ,"
+               " <http://lv2plug.in/ns/extensions/ui#resize> ;\n"
+               "  lv2:extensionData <http://lv2plug.in/ns/extensions/ui#idleInterface> .\n",
+               kPluginUri, kPluginUiUri, kPluginUiUri);
   for (const BankText& text : presets) {
     std::fprintf(f, "\n<%s>\n  a pset:Preset ;\n  lv2:appliesTo <%s> ;\n  rdfs:seeAlso <presets.ttl> .\n",
                  PresetUri(text).c_str(), kPluginUri);
