@@ -73,7 +73,7 @@ void BM_KeyToSound(benchmark::State& state) {
   const int period = static_cast<int>(state.range(2));
   state.SetLabel(std::string(mode == kLowLatency ? "low latency" : "classic") + ", " + std::to_string(rate) +
                  " Hz, " + std::to_string(period) + "-frame period");
-  CTestJackServer server("quembrel-latency-" + std::to_string(getpid()), rate, period);
+  CTestJackServer server(rate, period);
   const std::string why = server.Start();
   if (!why.empty()) {
     state.SkipWithError(("no JACK server: " + why).c_str());

@@ -1,13 +1,15 @@
 // A jackd child process on the dummy driver, for the tests that need a real JACK server. It runs
-// under a name of its own, so that it meets neither the desktop's server nor another test's, and is
-// killed on destruction, and by the kernel if the test process dies. Once it takes clients it
-// becomes the process's default server, so that libraries which name no server (RtAudio, RtMidi)
-// meet it too. On the dummy driver the frame clock is exact.
+// under a name of its own, so that it never meets the desktop's server, and is killed on
+// destruction, and by the kernel if the test process dies. Once it takes clients it becomes the
+// process's default server, so that libraries which name no server (RtAudio, RtMidi) meet it too. On the dummy driver the frame clock is exact.
 //
 // Several jackd servers starting and stopping at once disturb each other's clients through the
 // shared-memory registry they all use, so every test that starts one holds CTest's "jackd"
 // resource lock, and each server also holds a lock file in /tmp for its lifetime: test suites run
-// from other build trees on the same machine wait for it rather than meet it.
+// from other build trees on the same machine wait for it rather than meet it. With only one at a
+// time, every test server has the same name: JACK's registry holds eight servers and frees the
+// entry of a killed one only for a server of the same name, so servers with names of their own
+// would, once eight had been killed, keep any more from starting on that machine.
 #pragma once
 
 #include <fcntl.h>
@@ -45,7 +47,9 @@ inline void IgnoreJackMessage(const char*) {}
 
 class CTestJackServer {
  public:
-  CTestJackServer(std::string name, int rate, int period) : name(std::move(name)), rate(rate), period(period) {}
+  static constexpr const char* kName = "quembrel-test";
+
+  CTestJackServer(int rate, int period) : rate(rate), period(period) {}
   ~CTestJackServer() {
     Kill();
     if (lockFile >= 0) close(lockFile);
@@ -105,7 +109,7 @@ class CTestJackServer {
     pid = -1;
   }
 
-  const std::string name;
+  const std::string name = kName;
   const int rate;
   const int period;
 

@@ -143,7 +143,7 @@ double PitchOf(const std::vector<float>& out, std::size_t from, std::size_t coun
 }
 
 TEST(JalvHostTest, NotesSentToTheMidiPortSoundAtTheirPitch) {
-  CTestJackServer server("quembrel-jalv-test-" + std::to_string(getpid()), 44100, 256);
+  CTestJackServer server(44100, 256);
   const std::string why = server.Start();
   if (!why.empty()) GTEST_SKIP() << "no JACK server: " << why;
   const std::string clientName = "quembrel-jalv-" + std::to_string(getpid());

@@ -29,7 +29,7 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(OutputSwitchStressTest, SwitchingWhilePlayingAndRecording) {
-  CTestJackServer server("quembrel-switch-stress-" + std::to_string(getpid()), 48000, 128);
+  CTestJackServer server(48000, 128);
   const std::string why = server.Start();
   if (!why.empty()) GTEST_SKIP() << "no JACK server: " << why;
   CFakeSoundLayer fake;

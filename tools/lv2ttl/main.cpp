@@ -168,8 +168,8 @@ void WritePort(std::FILE* f, int index, const PluginPort& port) {
       std::fprintf(f,
                    "  [\n    a lv2:OutputPort , lv2:ControlPort ;\n    lv2:portProperty lv2:integer ;\n"
                    "    lv2:index %d ;\n    lv2:symbol \"%s\" ;\n    lv2:name \"Step heard\" ;\n"
-                   "    lv2:default -1 ;\n    lv2:minimum -1 ;\n    lv2:maximum 15\n  ]",
-                   index, port.symbol);
+                   "    pg:group <%s> ;\n    lv2:default -1 ;\n    lv2:minimum -1 ;\n    lv2:maximum 15\n  ]",
+                   index, port.symbol, GroupUri(kGroupRiff).c_str());
       break;
   }
 }

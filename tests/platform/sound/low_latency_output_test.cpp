@@ -37,10 +37,6 @@ using namespace std::chrono_literals;
 constexpr const char* kMidiPort = "Quembrel:Quembrel";
 constexpr const char* kAudioPort = "Quembrel:outport 0";
 
-std::string ServerName(const char* what) {
-  return std::string("quembrel-ll-") + what + "-" + std::to_string(getpid());
-}
-
 // Plays the notes with the server freewheeling and finds where each is heard: in frames from the
 // frame it was sent at, or -1 when it was not heard within `spacing`.
 std::vector<long> Measure(MidiSender& keys, AudioCapture& capture, int period, long spacing, long hold, int count) {
@@ -74,8 +70,8 @@ std::vector<long> Measure(MidiSender& keys, AudioCapture& capture, int period, l
 // One server, the test's two clients connected to Quembrel's ports once they exist; the capture
 // starts where the keys' schedule does.
 struct Rig {
-  Rig(const char* name, int rate, int period)
-      : server(ServerName(name), rate, period), why(server.Start()), keys(server),
+  Rig(int rate, int period)
+      : server(rate, period), why(server.Start()), keys(server),
         capture(server, static_cast<std::size_t>(rate) * 10, &keys) {}
 
   bool Connect(const std::string& midiPort, const std::string& audioPort) {
@@ -98,7 +94,7 @@ constexpr PeriodCase kPeriodCases[] = {{44100, 128}, {44100, 256}, {48000, 128},
 TEST(LowLatencyOutputTest, NotesSoundWithinOnePeriodWithoutJitter) {
   for (const PeriodCase c : kPeriodCases) {
     SCOPED_TRACE(testing::Message() << c.rate << " Hz, " << c.period << " frames");
-    Rig rig("lat", c.rate, c.period);
+    Rig rig(c.rate, c.period);
     if (!rig.why.empty()) GTEST_SKIP() << "no JACK server: " << rig.why;
     PlainVoice(kSquareWave);
     CVoiceNoteTarget target(*g_voice);
@@ -124,7 +120,7 @@ TEST(LowLatencyOutputTest, NotesSoundWithinOnePeriodWithoutJitter) {
 }
 
 TEST(LowLatencyOutputTest, At48000HzThePortPlaysNote69At440Hz) {
-  Rig rig("pitch", 48000, 256);
+  Rig rig(48000, 256);
   if (!rig.why.empty()) GTEST_SKIP() << "no JACK server: " << rig.why;
   PlainVoice(kSineWave);
   CVoiceNoteTarget target(*g_voice);
@@ -165,7 +161,7 @@ TEST(LowLatencyOutputTest, At48000HzThePortPlaysNote69At440Hz) {
 }
 
 TEST(LowLatencyOutputTest, WhatIsHeardIsWhatIsRecorded) {
-  Rig rig("rec", 44100, 256);
+  Rig rig(44100, 256);
   if (!rig.why.empty()) GTEST_SKIP() << "no JACK server: " << rig.why;
   CreateFreshModules();
   g_riffPlayer->Play();
@@ -208,7 +204,7 @@ TEST(LowLatencyOutputTest, WhatIsHeardIsWhatIsRecorded) {
 TEST(LowLatencyOutputTest, ClassicStreamPlaysNotesFromItsPort) {
   for (const PeriodCase c : kPeriodCases) {
     SCOPED_TRACE(testing::Message() << c.rate << " Hz, " << c.period << " frames");
-    Rig rig("classic", c.rate, c.period);
+    Rig rig(c.rate, c.period);
     if (!rig.why.empty()) GTEST_SKIP() << "no JACK server: " << rig.why;
     PlainVoice(kSquareWave);
     CVoiceNoteTarget target(*g_voice);

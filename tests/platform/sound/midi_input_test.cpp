@@ -92,7 +92,7 @@ class MidiInputJackTest : public ::testing::Test {
     ASSERT_TRUE(WaitFor([&] { return !watch.gate; }));
   }
 
-  CTestJackServer server{"quembrel-midi-test-" + std::to_string(getpid()), 44100, 1024};
+  CTestJackServer server{44100, 1024};
   CVoiceWatch watch;
   CMidiInput input;
   std::unique_ptr<RtMidiOut> keyboard;

@@ -43,7 +43,7 @@ bool HasPort(const CTestJackServer& server, const char* name) {
 TEST(OutputSwitchTest, SwitchingKeepsTheRecordingWholeAndInOrder) {
   for (const int rate : {44100, 48000}) {
     SCOPED_TRACE(rate);
-    CTestJackServer server("quembrel-switch-" + std::to_string(rate) + "-" + std::to_string(getpid()), rate, 256);
+    CTestJackServer server(rate, 256);
     const std::string why = server.Start();
     if (!why.empty()) GTEST_SKIP() << "no JACK server: " << why;
     CreateFreshModules();
@@ -126,7 +126,7 @@ void MarkingRender(std::int16_t* samples, std::int32_t bytes) {
 TEST(OutputSwitchTest, ReportedDelayIsTheDelayHeard) {
   constexpr int kPeriod = 256;
   constexpr int kMarks = 5;
-  CTestJackServer server("quembrel-delay-" + std::to_string(getpid()), 44100, kPeriod);
+  CTestJackServer server(44100, kPeriod);
   const std::string why = server.Start();
   if (!why.empty()) GTEST_SKIP() << "no JACK server: " << why;
   for (const OutputMode mode : {OutputMode::kClassic, OutputMode::kLowLatency}) {

@@ -153,7 +153,7 @@ double ProcessCpuSeconds() {
 }
 
 TEST(SoundHostJackTest, WhatReachesTheServerIsWhatWasRecorded) {
-  CTestJackServer server("quembrel-test-" + std::to_string(getpid()), 44100, kServerFrames);
+  CTestJackServer server(44100, kServerFrames);
   const std::string why = server.Start();
   if (!why.empty()) GTEST_SKIP() << "no JACK server: " << why;
 

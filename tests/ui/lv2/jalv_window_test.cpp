@@ -184,7 +184,7 @@ class JalvWindowTest : public ::testing::Test {
 
   static constexpr const char* kClient = "quembrel-window-test";
   CTestXServer xServer;
-  CTestJackServer jack{"quembrel-window-" + std::to_string(getpid()), 48000, 256};
+  CTestJackServer jack{48000, 256};
   std::unique_ptr<CJalvGtk> host;
   Display* x = nullptr;
   Window window = 0;
