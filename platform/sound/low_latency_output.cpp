@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "output/event_slicer.h"
+#include "platform/sound/jack_playback.h"
 #include "platform/sound/rtaudio_output.h"
 #include "sequencer/midi_note_handler.h"
 
@@ -100,13 +101,7 @@ bool CLowLatencyOutput::StartJack() {
     return false;
   }
   backend = Backend::kJack;
-  // As the classic stream does: the mono output goes to the first playback port.
-  const char** playback = jack_get_ports(jackClient, nullptr, JACK_DEFAULT_AUDIO_TYPE,
-                                         JackPortIsPhysical | JackPortIsInput);
-  if (playback != nullptr) {
-    if (playback[0] != nullptr) jack_connect(jackClient, jack_port_name(audioPort), playback[0]);
-    jack_free(playback);
-  }
+  CJackPlayback::Connect(jackClient, jack_port_name(audioPort));
   return true;
 }
 
