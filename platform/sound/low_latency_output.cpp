@@ -11,6 +11,7 @@
 #include "output/event_slicer.h"
 #include "platform/sound/jack_playback.h"
 #include "platform/sound/rtaudio_output.h"
+#include "platform/sound/transport_follower.h"
 #include "sequencer/midi_note_handler.h"
 
 namespace {
@@ -134,7 +135,14 @@ void CLowLatencyOutput::RenderPeriod(float* out, int frames, void* midiBuffer) {
     return;
   }
   std::int16_t* engine = engineFrames.get();
-  CEventSlicer slicer(total, [this, engine](int from, int to) { render(engine + from, (to - from) * 2); });
+  if (transport != nullptr) transport->BeginBlock(jackClient, 0.0, false);
+  CEventSlicer slicer(total, [this, engine](int from, int to) {
+    if (transport != nullptr) {
+      transport->Render(render, engine, from, to);
+    } else {
+      render(engine + from, (to - from) * 2);
+    }
+  });
   if (midiBuffer != nullptr) {
     const std::uint32_t count = jack_midi_get_event_count(midiBuffer);
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -146,6 +154,7 @@ void CLowLatencyOutput::RenderPeriod(float* out, int frames, void* midiBuffer) {
     }
   }
   slicer.Finish();
+  if (transport != nullptr) transport->EndBlock(total);
   converter.Process(engine, out, frames);
 }
 
