@@ -1,5 +1,6 @@
 // quembrel: the windowed synthesizer. --low-latency or --classic chooses the sound output for one
-// run; otherwise it starts with the output chosen last in its menu.
+// run, --follow-transport has the riff follow the JACK transport for one run; otherwise it starts
+// as its menus were left.
 #include "ui/synth_app.h"
 
 int main(int argc, char** argv) {

@@ -2,6 +2,7 @@
 // dialogs.
 #include "ui/riff_panel.h"
 
+#include <QSettings>
 #include <chrono>
 
 #include "files/output_file.h"
@@ -13,6 +14,7 @@
 #include "sequencer/riff_params.h"
 #include "sequencer/riff_player.h"
 #include "ui/file_failure_text.h"
+#include "ui/synth_panel.h"
 
 const KnobParam g_riffKnobTable[] = {
     {1053, kStepNote0 + 0},  {1054, kStepNote0 + 1},  {1055, kStepNote0 + 2},
@@ -99,7 +101,12 @@ bool CRiffPanel::OnInitDialog() {
   riffs.Build(BankKind::kRiff);
   if (!riffs.IsEmpty()) {
     contextMenu.AppendSubmenu(riffs.GetMenu(), "Riffs");
+    contextMenu.AppendMenu(kMenuSeparator);
   }
+  contextMenu.AppendMenu(kMenuString, kFollowTransportCommand, "Follow JACK transport");
+  contextMenu.CheckMenuItem(kFollowTransportCommand, services.followTransport);
+  services.output->SetFollowTransport(services.followTransport);
+  if (services.followTransport) stepLightTimer.Start(kStepLightIntervalMs, &CRiffPanel::OnStepLightTimer);
   return true;
 }
 
@@ -169,9 +176,6 @@ bool CRiffPanel::HandleCommand(int id, int code) {
 bool CRiffPanel::OnKeyPress(int) { return true; }
 
 void CRiffPanel::OnContextMenu(int screenX, int screenY) {
-  if (contextMenu.GetMenuItemCount() == 0) {
-    return;
-  }
   const int command = contextMenu.TrackPopupMenu(screenX, screenY, this);
   if (command != 0) {
     OnMenuCommand(command);
@@ -182,7 +186,18 @@ void CRiffPanel::OnMenuCommand(int id) {
   // A bank riff loads like a chosen file, but the dialogs keep remembering the user's own path.
   if (const BankEntry* entry = riffs.EntryOf(id)) {
     LoadRiffFile(entry->path);
+  } else if (id == kFollowTransportCommand) {
+    OnFollowTransport();
   }
+}
+
+void CRiffPanel::OnFollowTransport() {
+  const bool wanted = !contextMenu.IsMenuItemChecked(kFollowTransportCommand);
+  services.output->SetFollowTransport(wanted);
+  contextMenu.CheckMenuItem(kFollowTransportCommand, wanted);
+  QSettings settings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication);
+  settings.setValue(kFollowTransportSetting, wanted);
+  if (wanted) stepLightTimer.Start(kStepLightIntervalMs, &CRiffPanel::OnStepLightTimer);
 }
 
 void CRiffPanel::OnPlay() {
@@ -197,7 +212,7 @@ void CRiffPanel::OnStop() {
 
 void CRiffPanel::UpdateStepLight() {
   int heard = CStepTimeline::kNoStep;
-  if (g_riffPlayer->IsActive()) {
+  if (g_riffPlayer->IsActive() || services.output->IsFollowingTransport()) {
     const CStepTimeline& timeline = g_riffPlayer->Timeline();
     const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
                                  std::chrono::steady_clock::now().time_since_epoch())
@@ -229,8 +244,8 @@ void CRiffPanel::OnStepLightTimer() {
     return;
   }
   g_riffPanel->UpdateStepLight();
-  // Nothing to follow once the riff is stopped and its light is out.
-  if (g_riffPanel->litStep < 0 && !g_riffPlayer->IsActive()) {
+  // Nothing to follow once the riff is stopped, nor waiting for the transport, and its light is out.
+  if (g_riffPanel->litStep < 0 && !g_riffPlayer->IsActive() && !g_riffPanel->services.output->GetFollowTransport()) {
     g_riffPanel->stepLightTimer.Stop();
   }
 }

@@ -5,7 +5,8 @@
 // values of its own. It stays open for the whole run: it has no close box and ignores Enter and
 // Escape, since nothing could show it again once hidden. While the riff plays, the read-out of the
 // step being heard is lit: the step that sounded as many frames back as the sound output holds
-// between rendering a frame and playing it.
+// between rendering a frame and playing it. Its right-click menu also lets the riff follow the JACK
+// transport's tempo and start and stop (see CTransportFollower), a choice kept between runs.
 #pragma once
 
 #include <string>
@@ -34,6 +35,10 @@ class CRiffPanel : public CDialog {
   static constexpr int kPlayId = 1069;
   // How often the step light looks at what is heard: within a frame of a 60 Hz display.
   static constexpr int kStepLightIntervalMs = 15;
+  // The right-click menu's "Follow JACK transport" check item, and where its state is kept between
+  // runs (the settings file the synth panel keeps its output in).
+  static constexpr int kFollowTransportCommand = 0x100;
+  static constexpr const char* kFollowTransportSetting = "riff/followTransport";
 
   explicit CRiffPanel(const PanelServices& services, CWindow* parent = nullptr);
 
@@ -42,14 +47,15 @@ class CRiffPanel : public CDialog {
   bool OnCommand(WParam wParam, LParam lParam) override;
   bool HandleCommand(int id, int code) override;
   bool OnKeyPress(int key) override;
-  // A right click offers the factory bank's riffs.
+  // A right click offers the factory bank's riffs and following the JACK transport.
   void OnContextMenu(int screenX, int screenY) override;
 
   // Sets every control from the riff player's parameters; writes none.
   void RefreshControls();
   // The knob-change callback of this panel's knobs.
   static void OnRiffKnob(int controlId, int value);
-  // Commands of the right-click menu: a bank riff for the Riffs entries, nothing else.
+  // Commands of the right-click menu: a bank riff for the Riffs entries, the transport switch for
+  // kFollowTransportCommand, nothing else.
   void OnMenuCommand(int id);
   // The recording could no longer write its file (a full disk): it is finished with what the
   // file holds and the user told.
@@ -65,6 +71,7 @@ class CRiffPanel : public CDialog {
  private:
   void OnPlay();
   void OnStop();
+  void OnFollowTransport();
   void OnLoadRiff();
   void OnSaveRiff();
   // What Load does once a file is chosen: the riff player's parameters, then the controls.

@@ -6,6 +6,7 @@
 
 #include "platform/sound/output_switch.h"
 #include "output/wav_recorder.h"
+#include "ui/riff_panel.h"
 #include "ui/synth_panel.h"
 
 CSynthApp g_synthApp;
@@ -16,6 +17,8 @@ void CSynthApp::ParseArguments(int argc, char** argv) {
       outputOverride = OutputMode::kLowLatency;
     } else if (std::strcmp(argv[i], "--classic") == 0) {
       outputOverride = OutputMode::kClassic;
+    } else if (std::strcmp(argv[i], "--follow-transport") == 0) {
+      followTransportOverride = true;
     }
   }
 }
@@ -31,8 +34,17 @@ OutputMode CSynthApp::StartOutputMode() const {
   return lowLatency ? OutputMode::kLowLatency : OutputMode::kClassic;
 }
 
+bool CSynthApp::StartFollowTransport() const {
+  if (followTransportOverride) return true;
+  const QSettings settings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication);
+  const QVariant kept = settings.value(CRiffPanel::kFollowTransportSetting);
+  return kept.typeId() == QMetaType::Bool
+             ? kept.toBool()
+             : kept.toString().compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
+}
+
 bool CSynthApp::InitInstance() {
-  CSynthPanel panel(PanelServices{&output, StartOutputMode(), askFile});
+  CSynthPanel panel(PanelServices{&output, StartOutputMode(), askFile, StartFollowTransport()});
   SetMainWindow(&panel);
   panel.DoModal();
   SetMainWindow(nullptr);

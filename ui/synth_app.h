@@ -17,13 +17,16 @@ class CSynthApp : public CApplication {
  public:
   CSynthApp() = default;
 
-  // Reads --low-latency and --classic (the last one given counts) and leaves every other argument
-  // to the window system.
+  // Reads --low-latency and --classic (the last one given counts) and --follow-transport, and
+  // leaves every other argument to the window system.
   void ParseArguments(int argc, char** argv);
 
   // The output to start with: the command line's choice, else the one kept in the settings, else
   // the classic one. A kept value other than true or false (a file edited by hand) is ignored.
   OutputMode StartOutputMode() const;
+  // Whether the riff follows the JACK transport from the start: --follow-transport, else the
+  // riff panel's choice kept in the settings, else not.
+  bool StartFollowTransport() const;
 
   bool InitInstance() override;
   void OnExit() override;
@@ -36,6 +39,7 @@ class CSynthApp : public CApplication {
 
  private:
   std::optional<OutputMode> outputOverride;
+  bool followTransportOverride = false;
   COutputSwitch output;
   CFilePicker::Runner askFile = &CFilePicker::ShowDialog;
 };
