@@ -14,6 +14,7 @@
 #include "sequencer/riff_params.h"
 #include "sequencer/riff_player.h"
 #include "ui/file_failure_text.h"
+#include "ui/midi_learn.h"
 #include "ui/synth_panel.h"
 
 const KnobParam g_riffKnobTable[] = {
@@ -176,6 +177,12 @@ bool CRiffPanel::HandleCommand(int id, int code) {
 bool CRiffPanel::OnKeyPress(int) { return true; }
 
 void CRiffPanel::OnContextMenu(int screenX, int screenY) {
+  if (const int id = LearnableControlAt(screenX, screenY); id != 0 && services.midiLearn != nullptr) {
+    CPopupMenu learnMenu;
+    services.midiLearn->FillMenu(learnMenu, *this, id);
+    services.midiLearn->OnMenuCommand(*this, id, learnMenu.TrackPopupMenu(screenX, screenY, this));
+    return;
+  }
   const int command = contextMenu.TrackPopupMenu(screenX, screenY, this);
   if (command != 0) {
     OnMenuCommand(command);
@@ -198,6 +205,42 @@ void CRiffPanel::OnFollowTransport() {
   QSettings settings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication);
   settings.setValue(kFollowTransportSetting, wanted);
   if (wanted) stepLightTimer.Start(kStepLightIntervalMs, &CRiffPanel::OnStepLightTimer);
+}
+
+int CRiffPanel::LearnableControlAt(int screenX, int screenY) const {
+  const int id = ControlIdAt(screenX, screenY);
+  return LearnName(id).empty() ? 0 : id;
+}
+
+std::string CRiffPanel::LearnName(int controlId) const {
+  if (const int param = ParamOfKnob(g_riffKnobTable, controlId); param >= 0) return kRiffParams[param].name;
+  if (controlId >= kFirstGateId && controlId < kFirstGateId + kStepCount) {
+    return kRiffParams[kStepGate0 + controlId - kFirstGateId].name;
+  }
+  return "";
+}
+
+int CRiffPanel::LearnControlNamed(const std::string& name) const {
+  for (int k = 0; k < kKnobCount; ++k) {
+    if (LearnName(g_riffKnobTable[k].controlId) == name) return g_riffKnobTable[k].controlId;
+  }
+  for (int k = 0; k < kStepCount; ++k) {
+    if (LearnName(kFirstGateId + k) == name) return kFirstGateId + k;
+  }
+  return 0;
+}
+
+void CRiffPanel::ApplyController(int controlId, int value) {
+  for (int k = 0; k < kKnobCount; ++k) {
+    if (g_riffKnobTable[k].controlId == controlId) {
+      knobs[k].TurnTo(Scale(value, knobs[k].GetMin(), knobs[k].GetMax()));
+      return;
+    }
+  }
+  if (controlId >= kFirstGateId && controlId < kFirstGateId + kStepCount) {
+    CheckDlgButton(controlId, value > kControllerMax / 2 ? kChecked : kUnchecked);
+    OnCommand(MakeWParam(controlId, kNotifyClicked), 0);
+  }
 }
 
 void CRiffPanel::OnPlay() {

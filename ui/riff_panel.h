@@ -15,11 +15,12 @@
 #include "platform/window/popup_menu.h"
 #include "platform/window/repeating_timer.h"
 #include "ui/bank_menu.h"
+#include "ui/controller_panel.h"
 #include "ui/knob.h"
 #include "ui/knob_param.h"
 #include "ui/panel_services.h"
 
-class CRiffPanel : public CDialog {
+class CRiffPanel : public CDialog, public CControllerPanel {
  public:
   static constexpr int kStepCount = 16;
   static constexpr int kKnobCount = kStepCount + 2;
@@ -47,7 +48,8 @@ class CRiffPanel : public CDialog {
   bool OnCommand(WParam wParam, LParam lParam) override;
   bool HandleCommand(int id, int code) override;
   bool OnKeyPress(int key) override;
-  // A right click offers the factory bank's riffs and following the JACK transport.
+  // A right click on a control offers MIDI learn; on the background, the factory bank's riffs and
+  // following the JACK transport.
   void OnContextMenu(int screenX, int screenY) override;
 
   // Sets every control from the riff player's parameters; writes none.
@@ -62,6 +64,13 @@ class CRiffPanel : public CDialog {
   void OnRecordingFailed();
 
   const CPopupMenu& GetContextMenu() const { return contextMenu; }
+
+  // Every knob and gate box can follow a MIDI controller.
+  const char* LearnPanelName() const override { return "riff"; }
+  int LearnableControlAt(int screenX, int screenY) const override;
+  std::string LearnName(int controlId) const override;
+  int LearnControlNamed(const std::string& name) const override;
+  void ApplyController(int controlId, int value) override;
 
   // Lights the read-out of the step being heard, and only it; none while the riff is stopped.
   void UpdateStepLight();
