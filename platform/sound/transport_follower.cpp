@@ -96,7 +96,6 @@ void CTransportFollower::BeginBlock(jack_client_t* jack, double aheadFrames, boo
     const double bbtFrame =
         static_cast<double>(pos.frame) - ((pos.valid & JackBBTFrameOffset) != 0 ? pos.bbt_offset : 0);
     double blockFrame = static_cast<double>(pos.frame) + aheadFrames;
-    if (guessed) blockFrame = EarliestGuess(blockFrame, pos.frame_rate, nowRolling);
     const double reported = beats * sixteenthsPerBeat;
     if (nowRolling) {
       // The master's place is compared where it holds, so a guess of when a block is heard never
@@ -106,6 +105,8 @@ void CTransportFollower::BeginBlock(jack_client_t* jack, double aheadFrames, boo
           anchored && framesPerSixteenth == anchorFramesPerSixteenth &&
           std::fabs(anchorPosition + (bbtFrame - anchorFrame) / framesPerSixteenth - reported) <= tolerance;
       if (!continues) {
+        // Guesses made before a locate say nothing of where the transport now is.
+        guessCount = 0;
         anchored = true;
         anchorFrame = bbtFrame;
         anchorPosition = reported;
@@ -115,12 +116,14 @@ void CTransportFollower::BeginBlock(jack_client_t* jack, double aheadFrames, boo
         // anchor later narrows the tick down.
         anchorPosition = std::fmax(anchorPosition, reported - (bbtFrame - anchorFrame) / framesPerSixteenth);
       }
+      if (guessed) blockFrame = EarliestGuess(blockFrame, pos.frame_rate);
       // The anchor itself, at its frame before the block, so that a step's frame is worked out from
       // the place the transport started at, never from a sum of block lengths.
       const double back = (anchorFrame - blockFrame) * CRateConverter::kEngineRate / pos.frame_rate;
       master = clock.SetPosition(std::llround(back), anchorPosition, engineFramesPerSixteenth, true);
     } else {
       anchored = false;
+      guessCount = 0;
       master = clock.SetPosition(0, reported + (blockFrame - bbtFrame) / framesPerSixteenth,
                                  engineFramesPerSixteenth, false);
     }
@@ -134,12 +137,9 @@ void CTransportFollower::BeginBlock(jack_client_t* jack, double aheadFrames, boo
   rolling = master && nowRolling;
 }
 
-double CTransportFollower::EarliestGuess(double blockFrame, double rate, bool nowRolling) {
+double CTransportFollower::EarliestGuess(double blockFrame, double rate) {
   const double rendered = static_cast<double>(renderedFrames) * rate / CRateConverter::kEngineRate;
-  if (!nowRolling) {
-    guessCount = 0;
-    return blockFrame;
-  }
+  if (guessCount == 0) nextGuess = 0;
   guesses[nextGuess] = blockFrame - rendered;
   nextGuess = (nextGuess + 1) % kGuesses;
   if (guessCount < kGuesses) ++guessCount;

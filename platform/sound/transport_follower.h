@@ -69,8 +69,9 @@ class CTransportFollower {
 
   void Follow(bool master);
   // The earliest of the recent guesses of when a block is heard, each counted back to the first
-  // frame rendered; a stopped transport forgets them.
-  double EarliestGuess(double blockFrame, double rate, bool nowRolling);
+  // frame rendered, while the transport rolls on from where it was; a stop or a locate forgets
+  // them.
+  double EarliestGuess(double blockFrame, double rate);
 
   std::atomic<bool> enabled{false};
   std::atomic<bool> following{false};

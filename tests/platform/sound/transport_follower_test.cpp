@@ -183,6 +183,7 @@ TEST(TransportFollowerTest, LowLatencyStepsFallOnTheMastersSixteenths) {
 }
 
 TEST(TransportFollowerTest, ClassicStepsFallWithinAPeriodOfTheMastersSixteenths) {
+  int timed = 0;
   for (const double bpm : {120.0, 93.0}) {
     SCOPED_TRACE(bpm);
     int xruns = 0;
@@ -190,12 +191,15 @@ TEST(TransportFollowerTest, ClassicStepsFallWithinAPeriodOfTheMastersSixteenths)
     // transport is known to roll: steps are played from the first one after that.
     const std::vector<long> offsets = Follow(OutputMode::kClassic, bpm, 2, &xruns);
     if (HasFailure()) return;
-    std::printf("classic, %.0f BPM: frames from each even sixteenth to its note: %s\n", bpm, Listed(offsets).c_str());
-    if (xruns > 0) GTEST_SKIP() << "the server missed cycles (" << xruns << "): nothing to time";
+    std::printf("classic, %.0f BPM: frames from each even sixteenth to its note: %s%s\n", bpm, Listed(offsets).c_str(),
+                xruns > 0 ? " (the server missed cycles: not timed)" : "");
+    if (xruns > 0) continue;
+    ++timed;
     for (std::size_t i = 0; i < offsets.size(); ++i) {
       EXPECT_LE(std::labs(offsets[i]), kPeriod + CSynthVoice::kControlBlock) << "sixteenth " << 2 * i + 2;
     }
   }
+  if (timed == 0) GTEST_SKIP() << "the server missed cycles in every run: nothing to time";
 }
 
 }  // namespace
