@@ -7,9 +7,9 @@
 
 #include <cmath>
 
+#include "output/block_renderer.h"
 #include "output/rate_converter.h"
 #include "platform/sound/audio_stream.h"
-#include "sequencer/riff_player.h"
 
 namespace {
 
@@ -130,9 +130,9 @@ void CTransportFollower::BeginBlock(jack_client_t* jack, double aheadFrames, boo
   }
   if (master != following.load(std::memory_order_relaxed)) {
     Follow(master);
-  } else if (master && rolling && !nowRolling && g_riffPlayer != nullptr) {
+  } else if (master && rolling && !nowRolling) {
     // The transport stopped: the step light goes out with the sound.
-    g_riffPlayer->HoldOwnClock(true);
+    g_synthChain.RiffPlayer().HoldOwnClock(true);
   }
   rolling = master && nowRolling;
 }
@@ -149,7 +149,7 @@ double CTransportFollower::EarliestGuess(double blockFrame, double rate) {
 }
 
 void CTransportFollower::Follow(bool master) {
-  if (g_riffPlayer != nullptr) g_riffPlayer->HoldOwnClock(master);
+  g_synthChain.RiffPlayer().HoldOwnClock(master);
   if (!master) {
     clock.Init();
     anchored = false;
@@ -162,12 +162,11 @@ void CTransportFollower::Render(BlockCallback render, std::int16_t* block, int f
   std::int64_t stepFrame = 0;
   int step = 0;
   // The clock places at most one step a frame, so the work stays bounded.
-  while (following.load(std::memory_order_relaxed) && g_riffPlayer != nullptr &&
-         clock.NextStep(from, to, stepFrame, step)) {
+  while (following.load(std::memory_order_relaxed) && clock.NextStep(from, to, stepFrame, step)) {
     const int at = static_cast<int>(stepFrame);
     if (at > from) render(block + from, (at - from) * 2);
     from = at;
-    g_riffPlayer->PlayStepNow(step);
+    g_synthChain.RiffPlayer().PlayStepNow(step);
   }
   if (to > from) render(block + from, (to - from) * 2);
 }

@@ -27,7 +27,6 @@
 #include "output/block_callback.h"
 #include "sequencer/host_clock.h"
 
-class CRiffPlayer;
 struct _jack_client;
 
 class CTransportFollower {
@@ -55,7 +54,7 @@ class CTransportFollower {
 
   // Reads the transport through `client` (none: no master) for a block whose first frame is heard
   // `aheadFrames` frames of the server after the transport's frame of its current cycle: exactly,
-  // or, when `guessed`, never earlier. The riff player is the program's.
+  // or, when `guessed`, never earlier. The riff it places is the program's (g_synthChain's).
   void BeginBlock(_jack_client* client, double aheadFrames, bool guessed);
   // Renders frames [from, to) of the block at `block` through `render`, cut where steps fall.
   void Render(BlockCallback render, std::int16_t* block, int from, int to);
