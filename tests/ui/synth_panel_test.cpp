@@ -418,12 +418,15 @@ TEST_F(SynthPanelTest, LearnedControllersMoveTheirControlsAndAreRemembered) {
   send(0xB0, 74, 64);  // bound to nothing: ignored
   EXPECT_EQ(g_voice->GetParam(kCutoff), kVoiceParams[kCutoff].defaultValue);
   learn.OnMenuCommand(*panel, CSynthPanel::kCutoffKnobId, CMidiLearn::kLearnCommand);
-  send(0xB5, 74, 127);
+  for (const std::uint8_t value : {127, 64, 0}) {
+    send(value == 127 ? 0xB5 : 0xB0, 74, value);
+    std::printf("CC 74 = %3d: Cutoff knob %3d, voice %3d\n", value, KnobOf(*panel, CSynthPanel::kCutoffKnobId)->GetValue(),
+                g_voice->GetParam(kCutoff));
+    const int expected = value == 127 ? kVoiceParams[kCutoff].maximum : value == 64 ? 129 : kVoiceParams[kCutoff].minimum;
+    EXPECT_EQ(g_voice->GetParam(kCutoff), expected);
+    EXPECT_EQ(KnobOf(*panel, CSynthPanel::kCutoffKnobId)->GetValue(), expected);
+  }
   EXPECT_EQ(learn.ControllerOf(*panel, CSynthPanel::kCutoffKnobId), 74);
-  EXPECT_EQ(g_voice->GetParam(kCutoff), kVoiceParams[kCutoff].maximum);
-  send(0xB0, 74, 0);
-  EXPECT_EQ(g_voice->GetParam(kCutoff), kVoiceParams[kCutoff].minimum);
-  EXPECT_EQ(KnobOf(*panel, CSynthPanel::kCutoffKnobId)->GetValue(), kVoiceParams[kCutoff].minimum);
 
   learn.OnMenuCommand(*panel, CSynthPanel::kOscAWaveFirstId, CMidiLearn::kLearnCommand);
   send(0xB9, 20, 127);
