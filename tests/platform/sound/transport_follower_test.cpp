@@ -2,7 +2,8 @@
 // client of the test is the timebase master at 120 and at 93 BPM, another captures the program's
 // output, and the riff sounds every other step with a short note. In the low-latency output, run
 // in freewheel mode so that it holds on a loaded machine, each step must start on the master's
-// sixteenth exactly: its first sound is at most the voice's control block later. The classic
+// sixteenth exactly: its first sound is at most the voice's control block later; once the
+// transport stops, the riff is silent though its own Play was pressed. The classic
 // output renders a loop ahead, in real time; its offsets are printed and must stay within a period
 // of the server either way.
 #include "platform/sound/transport_follower.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <jack/transport.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -49,16 +51,24 @@ class TimebaseMaster : public JackTestClient {
     return jack_set_timebase_callback(client, 0, &TimebaseMaster::Timebase, this) == 0 &&
            jack_transport_locate(client, 0) == 0 && (jack_transport_start(client), true);
   }
+  void Halt() { jack_transport_stop(client); }
   bool Rolled() const { return rolled.load(std::memory_order_acquire); }
   jack_nframes_t RollFrame() const { return rollFrame.load(std::memory_order_acquire); }
+  bool Halted() const { return halted.load(std::memory_order_acquire); }
+  jack_nframes_t HaltFrame() const { return haltFrame.load(std::memory_order_acquire); }
 
  protected:
   void Cycle(jack_nframes_t start, jack_nframes_t frames) override {
     std::fill_n(static_cast<float*>(jack_port_get_buffer(port, frames)), frames, 0.0f);
     jack_position_t pos{};
-    if (!rolled.load(std::memory_order_relaxed) && jack_transport_query(client, &pos) == JackTransportRolling) {
+    const bool rolling = jack_transport_query(client, &pos) == JackTransportRolling;
+    if (!rolled.load(std::memory_order_relaxed) && rolling) {
       rollFrame.store(start - pos.frame, std::memory_order_release);
       rolled.store(true, std::memory_order_release);
+    }
+    if (rolled.load(std::memory_order_relaxed) && !rolling && !halted.load(std::memory_order_relaxed)) {
+      haltFrame.store(start, std::memory_order_release);
+      halted.store(true, std::memory_order_release);
     }
   }
 
@@ -82,6 +92,8 @@ class TimebaseMaster : public JackTestClient {
   const double bpm;
   std::atomic<bool> rolled{false};
   std::atomic<jack_nframes_t> rollFrame{0};
+  std::atomic<bool> halted{false};
+  std::atomic<jack_nframes_t> haltFrame{0};
 };
 
 // The riff at its own tempo, far from the master's, with short notes on the even steps.
@@ -154,6 +166,21 @@ std::vector<long> Follow(OutputMode mode, double bpm, int first, int* xruns) {
     EXPECT_TRUE(ran) << "the transport did not run through two bars";
     EXPECT_TRUE(output.IsFollowingTransport());
     if (!ran) return {};
+    if (lowLatency) {
+      // Stopped, the transport stops the riff, though its own Play was pressed.
+      master.Halt();
+      const auto haltedAt = [&] {
+        return static_cast<std::size_t>(static_cast<std::int32_t>(master.HaltFrame() - capture.FirstFrame()));
+      };
+      EXPECT_TRUE(WaitFor([&] { return master.Halted() && capture.Count() > haltedAt() + 12 * framesPerSixteenth; }, 150s));
+      const std::vector<float>& samples = capture.Samples();
+      // The note under way ends within its 31 ms.
+      const auto quiet = haltedAt() + static_cast<std::size_t>(kRate / 20);
+      const auto end = haltedAt() + static_cast<std::size_t>(12 * framesPerSixteenth);
+      EXPECT_TRUE(std::all_of(samples.begin() + quiet, samples.begin() + end,
+                              [](float v) { return std::fabs(v) <= kOnsetLevel; }))
+          << "the riff played on after the transport stopped";
+    }
   }
   output.Stop();
   *xruns = master.Xruns() + capture.Xruns();
