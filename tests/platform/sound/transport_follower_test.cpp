@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -152,9 +153,9 @@ std::vector<long> Follow(OutputMode mode, double bpm, int first, int* xruns) {
   {
     // The low-latency output keeps up with a freewheeling server; the classic one refills its loop
     // by the wall clock, so it plays in real time.
-    Freewheel freewheel(master);
-    if (lowLatency && !freewheel.On()) ADD_FAILURE() << "the server does not freewheel";
-    if (!lowLatency) jack_set_freewheel(master.Client(), 0);
+    std::optional<Freewheel> freewheel;
+    if (lowLatency) freewheel.emplace(master);
+    if (lowLatency && !freewheel->On()) ADD_FAILURE() << "the server does not freewheel";
     EXPECT_TRUE(master.Roll());
     const bool ran = WaitFor(
         [&] {
