@@ -7,6 +7,9 @@
 
 #include <string>
 
+#include "ui/knob.h"
+#include "ui/knob_param.h"
+
 class CControllerPanel {
  public:
   // The controller's range, 0 to 127, spread over a control's whole range.
@@ -32,5 +35,18 @@ class CControllerPanel {
   static int Scale(int value, int minimum, int maximum) {
     const long long span = static_cast<long long>(maximum) - minimum;
     return static_cast<int>(minimum + (value * span + kControllerMax / 2) / kControllerMax);
+  }
+
+ protected:
+  // Turns the knob of `table` (knobs[k] is row k's) with `controlId` to `value`'s place in its
+  // range; false when the table has no such knob.
+  static bool TurnKnob(const KnobParam* table, CKnob* knobs, int controlId, int value) {
+    for (int k = 0; table[k].controlId > 0; ++k) {
+      if (table[k].controlId == controlId) {
+        knobs[k].TurnTo(Scale(value, knobs[k].GetMin(), knobs[k].GetMax()));
+        return true;
+      }
+    }
+    return false;
   }
 };

@@ -231,12 +231,7 @@ int CRiffPanel::LearnControlNamed(const std::string& name) const {
 }
 
 void CRiffPanel::ApplyController(int controlId, int value) {
-  for (int k = 0; k < kKnobCount; ++k) {
-    if (g_riffKnobTable[k].controlId == controlId) {
-      knobs[k].TurnTo(Scale(value, knobs[k].GetMin(), knobs[k].GetMax()));
-      return;
-    }
-  }
+  if (TurnKnob(g_riffKnobTable, knobs, controlId, value)) return;
   if (controlId >= kFirstGateId && controlId < kFirstGateId + kStepCount) {
     CheckDlgButton(controlId, value > kControllerMax / 2 ? kChecked : kUnchecked);
     OnCommand(MakeWParam(controlId, kNotifyClicked), 0);

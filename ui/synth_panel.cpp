@@ -414,12 +414,7 @@ int CSynthPanel::LearnControlNamed(const std::string& name) const {
 }
 
 void CSynthPanel::ApplyController(int controlId, int value) {
-  for (int k = 0; k < kKnobCount; ++k) {
-    if (g_synthKnobTable[k].controlId == controlId) {
-      knobs[k].TurnTo(Scale(value, knobs[k].GetMin(), knobs[k].GetMax()));
-      return;
-    }
-  }
+  if (TurnKnob(g_synthKnobTable, knobs, controlId, value)) return;
   for (const RadioGroup& group : kRadioGroups) {
     if (controlId == group.firstId) {
       const int chosen = group.firstId + Scale(value, 0, kRadiosPerGroup - 1);
