@@ -124,8 +124,7 @@ void CTransportFollower::BeginBlock(jack_client_t* jack, double aheadFrames, boo
     } else {
       anchored = false;
       guessCount = 0;
-      master = clock.SetPosition(0, reported + (blockFrame - bbtFrame) / framesPerSixteenth,
-                                 engineFramesPerSixteenth, false);
+      master = clock.SetPosition(0, reported, engineFramesPerSixteenth, false);
     }
   }
   if (master != following.load(std::memory_order_relaxed)) {
