@@ -417,7 +417,8 @@ void CSynthPanel::ApplyController(int controlId, int value) {
   if (TurnKnob(g_synthKnobTable, knobs, controlId, value)) return;
   for (const RadioGroup& group : kRadioGroups) {
     if (controlId == group.firstId) {
-      const int chosen = group.firstId + Scale(value, 0, kRadiosPerGroup - 1);
+      // The controller's range in four equal parts, one a button.
+      const int chosen = group.firstId + value * kRadiosPerGroup / (kControllerMax + 1);
       CheckRadioButton(group.firstId, group.firstId + kRadiosPerGroup - 1, chosen);
       OnCommand(MakeWParam(chosen, kNotifyClicked), 0);
       return;
