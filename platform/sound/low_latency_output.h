@@ -4,9 +4,10 @@
 // On a running JACK server it is one client, "Quembrel", holding the audio output port and the MIDI
 // input port "Quembrel". MIDI events are read in the same process cycle and the block is cut at
 // each event's frame, so a note starts at the exact frame it was sent for; the transport is read
-// there too, so a riff following it plays its steps on the exact frames of the master's sixteenths. Elsewhere it is an
-// RtAudio callback stream with a small buffer on PulseAudio (or PipeWire) and then ALSA; MIDI then
-// comes from the MIDI input's own ports and takes effect at the start of the next callback.
+// there too, so a riff following it plays its steps on the exact frames of the master's
+// sixteenths. Elsewhere it is an RtAudio callback stream with a small buffer on PulseAudio (or
+// PipeWire) and then ALSA; MIDI then comes from the MIDI input's own ports and takes effect at the
+// start of the next callback.
 //
 // The engine always renders at 44100 Hz; a server at another rate gets the output through the rate
 // converter, and a MIDI event's frame is mapped through it to the engine frame heard there.
