@@ -20,7 +20,7 @@
 
 #include "output/rate_converter.h"
 #include "output/synth_chain.h"
-#include "plugin/host_clock.h"
+#include "sequencer/host_clock.h"
 #include "plugin/plugin_ports.h"
 #include "sequencer/midi_note_handler.h"
 #include "sequencer/voice_note_target.h"

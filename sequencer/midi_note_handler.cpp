@@ -12,6 +12,8 @@ constexpr std::uint8_t kProgramChange = 0xC0;
 constexpr std::uint8_t kChannelPressure = 0xD0;
 constexpr std::uint8_t kPitchBend = 0xE0;
 
+// Controllers from here up are channel mode messages.
+constexpr std::uint8_t kFirstChannelMode = 120;
 constexpr std::uint8_t kAllSoundOff = 120;
 constexpr std::uint8_t kResetAllControllers = 121;
 // 123 is all-notes-off; 124 .. 127 switch omni and mono/poly modes, which also end every note.
@@ -73,6 +75,8 @@ void CMidiNoteHandler::Dispatch() {
         Silence();
       } else if (data[0] == kResetAllControllers) {
         Bend(kBendCentre);
+      } else if (data[0] < kFirstChannelMode) {
+        target.ControlChange(data[0], data[1]);
       }
       break;
     case kPitchBend:

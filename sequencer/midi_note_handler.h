@@ -2,7 +2,7 @@
 // the most recently pressed key that is still held sounds. Releasing it glides legato to the next
 // held key (a new pitch without a new attack); releasing the last key ends the note. Notes arrive
 // on any channel; the pitch wheel bends by up to two semitones either way; all-notes-off and
-// all-sound-off silence the voice and forget every key.
+// all-sound-off silence the voice and forget every key; other control changes go to the target.
 //
 // The input is parsed as a wire stream: running status carries across calls, real-time bytes may
 // sit anywhere, and bytes that do not form a channel message are dropped. One handler serves one

@@ -18,6 +18,7 @@ void CRiffPlayer::Init() {
   samplesLeft = 0;
   samplesPerStep = 1;
   step = 0;
+  ownClockHeld = false;
   markedStep = CStepTimeline::kNoStep;
   timeline.Init();
   for (int i = 0; i < kParamCount; ++i) ApplyParam(i, kRiffParams[i].defaultValue);
@@ -79,11 +80,20 @@ void CRiffPlayer::PlayStepNow(int at) {
   TriggerStep(voice.load(std::memory_order_acquire), 0);
 }
 
+void CRiffPlayer::HoldOwnClock(bool held) {
+  ownClockHeld = held;
+  if (markedStep != CStepTimeline::kNoStep) {
+    timeline.Mark(0, CStepTimeline::kNoStep);
+    markedStep = CStepTimeline::kNoStep;
+  }
+}
+
 StereoFrame* CRiffPlayer::Render(StereoFrame* frames, int count) {
   calls.Replay(*this);
   CSynthVoice* target = voice.load(std::memory_order_acquire);
-  if (!playing) {
-    if (markedStep != CStepTimeline::kNoStep) {
+  if (!playing || ownClockHeld) {
+    // Steps placed by an outside clock stay marked until that clock lets go or stops.
+    if (markedStep != CStepTimeline::kNoStep && !ownClockHeld) {
       timeline.Mark(0, CStepTimeline::kNoStep);
       markedStep = CStepTimeline::kNoStep;
     }

@@ -37,6 +37,11 @@ class CRiffPlayer : public CSoundModule {
   // then plays step `at` (taken modulo 16) as the player's own clock would, so the note starts at
   // the first frame of the next Render. The player's own clock stays as it is.
   void PlayStepNow(int at);
+  // Rendering thread only, for a host whose own clock takes the riff over for a while: while on,
+  // the player's own clock places no steps, only PlayStepNow does; Play and Stop are still taken
+  // and rule again once it is off, the own clock going on from where it was held. Each call ends
+  // the step the timeline shows, so a clock that stops leaves no step lit.
+  void HoldOwnClock(bool held);
 
   // The rendering side's state, for tests and single-threaded hosts: read it only from the thread
   // that renders. Render (frames, 0) brings it up to date with every call made before.
@@ -66,6 +71,7 @@ class CRiffPlayer : public CSoundModule {
   std::uint32_t samplesLeft = 0;
   std::uint32_t samplesPerStep = 1;
   std::int32_t step = 0;
+  bool ownClockHeld = false;
   // The step the timeline was last told of, kNoStep when stopped.
   int markedStep = CStepTimeline::kNoStep;
   CStepTimeline timeline;

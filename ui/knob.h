@@ -56,6 +56,8 @@ class CKnob : public CButton {
 
   // Clamps v into the range; neither redraws nor reports.
   void SetValue(int v);
+  // Moves to v as a hand on the knob does: clamped, and reported and redrawn if the value changes.
+  void TurnTo(int v) { ChangeTo(v); }
   // Applies min..max and then SetValue(v) when min < max; always copies g_knobCallback.
   void SetRange(int min, int max, int v);
   // The parameter this knob edits, which must outlive it; null for none.

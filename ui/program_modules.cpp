@@ -67,10 +67,14 @@ void CProgramModules::Play() { g_riffPlayer->Play(); }
 
 void CProgramModules::Stop() { g_riffPlayer->Stop(); }
 
-bool CProgramModules::IsPlaying() { return g_riffPlayer->IsActive(); }
+// A riff waiting for the JACK transport to roll counts as playing: its light is to follow the
+// transport's steps once it does.
+bool CProgramModules::IsPlaying() {
+  return g_riffPlayer->IsActive() || (output != nullptr && output->GetFollowTransport());
+}
 
 int CProgramModules::HeardStep() {
-  if (!g_riffPlayer->IsActive()) {
+  if (!g_riffPlayer->IsActive() && (output == nullptr || !output->IsFollowingTransport())) {
     return CStepTimeline::kNoStep;
   }
   const CStepTimeline& timeline = g_riffPlayer->Timeline();

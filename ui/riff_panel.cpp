@@ -2,12 +2,16 @@
 // dialogs.
 #include "ui/riff_panel.h"
 
+#include <QSettings>
+
 #include "files/output_file.h"
 #include "output/wav_recorder.h"
 #include "platform/window/file_picker.h"
 #include "platform/window/message_box.h"
 #include "sequencer/riff_params.h"
 #include "ui/file_failure_text.h"
+#include "ui/midi_learn.h"
+#include "ui/synth_panel.h"
 
 const KnobParam g_riffKnobTable[] = {
     {1053, kStepNote0 + 0},  {1054, kStepNote0 + 1},  {1055, kStepNote0 + 2},
@@ -99,6 +103,17 @@ bool CRiffPanel::OnInitDialog() {
   if (!riffs.IsEmpty()) {
     contextMenu.AppendSubmenu(riffs.GetMenu(), "Riffs");
   }
+  // In a plugin window the host's own transport rules, through the plugin's "Follow host".
+  if (services.output == nullptr) {
+    return true;
+  }
+  if (!riffs.IsEmpty()) {
+    contextMenu.AppendMenu(kMenuSeparator);
+  }
+  contextMenu.AppendMenu(kMenuString, kFollowTransportCommand, "Follow JACK transport");
+  contextMenu.CheckMenuItem(kFollowTransportCommand, services.followTransport);
+  services.output->SetFollowTransport(services.followTransport);
+  if (services.followTransport) stepLightTimer.Start(kStepLightIntervalMs, &CRiffPanel::OnStepLightTimer);
   return true;
 }
 
@@ -169,7 +184,10 @@ bool CRiffPanel::HandleCommand(int id, int code) {
 bool CRiffPanel::OnKeyPress(int) { return true; }
 
 void CRiffPanel::OnContextMenu(int screenX, int screenY) {
-  if (contextMenu.GetMenuItemCount() == 0) {
+  if (const int id = LearnableControlAt(screenX, screenY); id != 0 && services.midiLearn != nullptr) {
+    CPopupMenu learnMenu;
+    services.midiLearn->FillMenu(learnMenu, *this, id);
+    services.midiLearn->OnMenuCommand(*this, id, learnMenu.TrackPopupMenu(screenX, screenY, this));
     return;
   }
   const int command = contextMenu.TrackPopupMenu(screenX, screenY, this);
@@ -182,6 +200,48 @@ void CRiffPanel::OnMenuCommand(int id) {
   // A bank riff loads like a chosen file, but the dialogs keep remembering the user's own path.
   if (const BankEntry* entry = riffs.EntryOf(id)) {
     LoadRiffFile(entry->path);
+  } else if (id == kFollowTransportCommand && services.output != nullptr) {
+    OnFollowTransport();
+  }
+}
+
+void CRiffPanel::OnFollowTransport() {
+  const bool wanted = !contextMenu.IsMenuItemChecked(kFollowTransportCommand);
+  services.output->SetFollowTransport(wanted);
+  contextMenu.CheckMenuItem(kFollowTransportCommand, wanted);
+  QSettings settings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication);
+  settings.setValue(kFollowTransportSetting, wanted);
+  if (wanted) stepLightTimer.Start(kStepLightIntervalMs, &CRiffPanel::OnStepLightTimer);
+}
+
+int CRiffPanel::LearnableControlAt(int screenX, int screenY) const {
+  const int id = ControlIdAt(screenX, screenY);
+  return LearnName(id).empty() ? 0 : id;
+}
+
+std::string CRiffPanel::LearnName(int controlId) const {
+  if (const int param = ParamOfKnob(g_riffKnobTable, controlId); param >= 0) return kRiffParams[param].name;
+  if (controlId >= kFirstGateId && controlId < kFirstGateId + kStepCount) {
+    return kRiffParams[kStepGate0 + controlId - kFirstGateId].name;
+  }
+  return "";
+}
+
+int CRiffPanel::LearnControlNamed(const std::string& name) const {
+  for (int k = 0; k < kKnobCount; ++k) {
+    if (LearnName(g_riffKnobTable[k].controlId) == name) return g_riffKnobTable[k].controlId;
+  }
+  for (int k = 0; k < kStepCount; ++k) {
+    if (LearnName(kFirstGateId + k) == name) return kFirstGateId + k;
+  }
+  return 0;
+}
+
+void CRiffPanel::ApplyController(int controlId, int value) {
+  if (TurnKnob(g_riffKnobTable, knobs, controlId, value)) return;
+  if (controlId >= kFirstGateId && controlId < kFirstGateId + kStepCount) {
+    CheckDlgButton(controlId, value > kControllerMax / 2 ? kChecked : kUnchecked);
+    OnCommand(MakeWParam(controlId, kNotifyClicked), 0);
   }
 }
 

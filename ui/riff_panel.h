@@ -8,6 +8,8 @@
 // sound output holds between rendering a frame and playing it. In a plugin window, which hands it
 // no output, the host records: Record and Stop rec. are disabled, and the window tells the panel
 // when to look at the step light again.
+// Its right-click menu also lets the riff follow the JACK transport's tempo and start and stop
+// (see CTransportFollower), a choice kept between runs.
 #pragma once
 
 #include <string>
@@ -16,11 +18,12 @@
 #include "platform/window/popup_menu.h"
 #include "platform/window/repeating_timer.h"
 #include "ui/bank_menu.h"
+#include "ui/controller_panel.h"
 #include "ui/knob.h"
 #include "ui/knob_param.h"
 #include "ui/panel_services.h"
 
-class CRiffPanel : public CDialog {
+class CRiffPanel : public CDialog, public CControllerPanel {
  public:
   static constexpr int kStepCount = 16;
   static constexpr int kKnobCount = kStepCount + 2;
@@ -38,6 +41,10 @@ class CRiffPanel : public CDialog {
   static constexpr int kStepLightIntervalMs = 15;
   // How often recorded samples are moved from the recorder's ring to the file while recording.
   static constexpr int kDrainIntervalMs = 50;
+  // The right-click menu's "Follow JACK transport" check item, and where its state is kept between
+  // runs (the settings file the synth panel keeps its output in).
+  static constexpr int kFollowTransportCommand = 0x100;
+  static constexpr const char* kFollowTransportSetting = "riff/followTransport";
 
   explicit CRiffPanel(const PanelServices& services, CWindow* parent = nullptr);
 
@@ -46,20 +53,29 @@ class CRiffPanel : public CDialog {
   bool OnCommand(WParam wParam, LParam lParam) override;
   bool HandleCommand(int id, int code) override;
   bool OnKeyPress(int key) override;
-  // A right click offers the factory bank's riffs.
+  // A right click on a control offers MIDI learn; on the background, the factory bank's riffs and
+  // following the JACK transport.
   void OnContextMenu(int screenX, int screenY) override;
 
   // Sets every control from the riff player's parameters; writes none.
   void RefreshControls();
   // The knob-change callback of this panel's knobs.
   static void OnRiffKnob(int controlId, int value);
-  // Commands of the right-click menu: a bank riff for the Riffs entries, nothing else.
+  // Commands of the right-click menu: a bank riff for the Riffs entries, the transport switch for
+  // kFollowTransportCommand, nothing else.
   void OnMenuCommand(int id);
   // The recording could no longer write its file (a full disk): it is finished with what the
   // file holds and the user told.
   void OnRecordingFailed();
 
   const CPopupMenu& GetContextMenu() const { return contextMenu; }
+
+  // Every knob and gate box can follow a MIDI controller.
+  const char* LearnPanelName() const override { return "riff"; }
+  int LearnableControlAt(int screenX, int screenY) const override;
+  std::string LearnName(int controlId) const override;
+  int LearnControlNamed(const std::string& name) const override;
+  void ApplyController(int controlId, int value) override;
 
   // Lights the read-out of the step being heard, and only it; none while the riff is stopped.
   void UpdateStepLight();
@@ -69,6 +85,7 @@ class CRiffPanel : public CDialog {
  private:
   void OnPlay();
   void OnStop();
+  void OnFollowTransport();
   void OnLoadRiff();
   void OnSaveRiff();
   // What Load does once a file is chosen: the riff player's parameters, then the controls.

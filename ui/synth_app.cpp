@@ -8,6 +8,7 @@
 #include "output/synth_chain.h"
 #include "output/wav_recorder.h"
 #include "platform/sound/output_switch.h"
+#include "ui/riff_panel.h"
 #include "ui/synth_panel.h"
 
 CSynthApp g_synthApp;
@@ -61,8 +62,18 @@ OutputMode CSynthApp::StartOutputMode() const {
   return lowLatency ? OutputMode::kLowLatency : OutputMode::kClassic;
 }
 
+bool CSynthApp::StartFollowTransport() const {
+  if (options.followTransport) return true;
+  const QSettings settings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication);
+  const QVariant kept = settings.value(CRiffPanel::kFollowTransportSetting);
+  return kept.typeId() == QMetaType::Bool
+             ? kept.toBool()
+             : kept.toString().compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
+}
+
 bool CSynthApp::InitInstance() {
-  CSynthPanel panel(PanelServices{&output, StartOutputMode(), askFile, nullptr, startPreset, startRiff});
+  CSynthPanel panel(PanelServices{&output, StartOutputMode(), askFile, nullptr, startPreset, startRiff,
+                                  StartFollowTransport()});
   SetMainWindow(&panel);
   panel.DoModal();
   SetMainWindow(nullptr);

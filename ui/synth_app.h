@@ -29,6 +29,9 @@ class CSynthApp : public CApplication {
   // The output to start with: the command line's choice, else the one kept in the settings, else
   // the classic one. A kept value other than true or false (a file edited by hand) is ignored.
   OutputMode StartOutputMode() const;
+  // Whether the riff follows the JACK transport from the start: --follow-transport, else the
+  // riff panel's choice kept in the settings, else not.
+  bool StartFollowTransport() const;
 
   bool InitInstance() override;
   void OnExit() override;

@@ -2,7 +2,10 @@
 #include "ui/synth_panel.h"
 
 #include <QSettings>
+#include <QWidget>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "engine/synth_voice.h"
 #include "engine/voice_params.h"
@@ -216,10 +219,15 @@ bool CSynthPanel::OnInitDialog() {
     LoadPresetFile(services.startPreset);
   }
 
-  g_riffPanel = new CRiffPanel(services);
+  midiTarget = std::make_unique<CVoiceNoteTarget>(*g_voice);
+  midiLearn = std::make_unique<CMidiLearn>(*midiTarget);
+  PanelServices riffServices = services;
+  riffServices.midiLearn = midiLearn.get();
+  g_riffPanel = new CRiffPanel(riffServices);
   g_riffPanel->Create();
   PlaceSideBySide(*this, *g_riffPanel);
   g_riffPanel->ShowWindow(kShowNormal);
+  midiLearn->Start(*this, *g_riffPanel);
 
   voiceTarget = std::make_unique<CVoiceNoteTarget>(*g_voice);
   keyboard = std::make_unique<CComputerKeyboard>(*voiceTarget);
@@ -231,10 +239,9 @@ bool CSynthPanel::OnInitDialog() {
   // MIDI input's one.
   COutputSwitch& output = *services.output;
   output.Midi().Close();
-  midiTarget = std::make_unique<CVoiceNoteTarget>(*g_voice);
-  output.Midi().Open(*midiTarget);
+  output.Midi().Open(*midiLearn);
   g_audioStream.SetWindow(GetWidget());
-  output.Start(services.startMode, &RenderBlock, midiTarget.get());
+  output.Start(services.startMode, &RenderBlock, midiLearn.get());
   systemMenu.CheckMenuItem(kLowLatencyCommand, output.GetMode() == OutputMode::kLowLatency);
   return true;
 }
@@ -343,6 +350,12 @@ bool CSynthPanel::OnKeyPress(int key) {
 }
 
 void CSynthPanel::OnContextMenu(int screenX, int screenY) {
+  if (const int id = LearnableControlAt(screenX, screenY); id != 0 && midiLearn) {
+    CPopupMenu learnMenu;
+    midiLearn->FillMenu(learnMenu, *this, id);
+    midiLearn->OnMenuCommand(*this, id, learnMenu.TrackPopupMenu(screenX, screenY, this));
+    return;
+  }
   const int command = systemMenu.TrackPopupMenu(screenX, screenY, this);
   if (command != 0) {
     OnSysCommand(command, 0);
@@ -369,6 +382,58 @@ void CSynthPanel::OnLowLatency() {
   systemMenu.CheckMenuItem(kLowLatencyCommand, services.output->GetMode() == OutputMode::kLowLatency);
   QSettings settings(kSettingsOrganization, kSettingsApplication);
   settings.setValue(kLowLatencySetting, wanted);
+}
+
+int CSynthPanel::LearnableControlAt(int screenX, int screenY) const {
+  int id = ControlIdAt(screenX, screenY);
+  for (const RadioGroup& group : kRadioGroups) {
+    if (id >= group.firstId && id < group.firstId + kRadiosPerGroup) id = group.firstId;
+  }
+  return LearnName(id).empty() ? 0 : id;
+}
+
+std::string CSynthPanel::LearnName(int controlId) const {
+  if (const int param = ParamOfKnob(g_synthKnobTable, controlId); param >= 0) return kVoiceParams[param].name;
+  for (const RadioGroup& group : kRadioGroups) {
+    if (controlId == group.firstId) return kVoiceParams[group.paramIndex].name;
+  }
+  // A box the panel disables sets a bit only a preset can: no controller sets it either.
+  const QWidget* box = GetDlgItem(controlId);
+  if (box == nullptr || !box->isEnabled()) return "";
+  for (const TargetBoxes& boxes : kTargetBoxes) {
+    for (int bit = 0; bit < 4; ++bit) {
+      if (controlId == boxes.ids[bit]) return std::string(kVoiceParams[boxes.paramIndex].name) + ":" + std::to_string(bit);
+    }
+  }
+  return controlId == kSyncBoxId ? kVoiceParams[kOscSync].name : "";
+}
+
+int CSynthPanel::LearnControlNamed(const std::string& name) const {
+  std::vector<int> ids = {kSyncBoxId};
+  for (int k = 0; k < kKnobCount; ++k) ids.push_back(g_synthKnobTable[k].controlId);
+  for (const RadioGroup& group : kRadioGroups) ids.push_back(group.firstId);
+  for (const TargetBoxes& boxes : kTargetBoxes) ids.insert(ids.end(), std::begin(boxes.ids), std::end(boxes.ids));
+  for (int id : ids) {
+    if (!name.empty() && LearnName(id) == name) return id;
+  }
+  return 0;
+}
+
+void CSynthPanel::ApplyController(int controlId, int value) {
+  if (TurnKnob(g_synthKnobTable, knobs, controlId, value)) return;
+  for (const RadioGroup& group : kRadioGroups) {
+    if (controlId == group.firstId) {
+      // The controller's range in four equal parts, one a button.
+      const int chosen = group.firstId + value * kRadiosPerGroup / (kControllerMax + 1);
+      CheckRadioButton(group.firstId, group.firstId + kRadiosPerGroup - 1, chosen);
+      OnCommand(MakeWParam(chosen, kNotifyClicked), 0);
+      return;
+    }
+  }
+  if (!LearnName(controlId).empty()) {
+    CheckDlgButton(controlId, value > kControllerMax / 2 ? kChecked : kUnchecked);
+    OnCommand(MakeWParam(controlId, kNotifyClicked), 0);
+  }
 }
 
 void CSynthPanel::OnNoteOn() { Modules().NoteOn(); }

@@ -6,6 +6,8 @@
 // The panel keeps no parameter values of its own: it reads them from the modules it is given when
 // it refreshes and writes every change at once. In a plugin window, which hands it no output, it
 // is the panel alone: the host owns the sound, the riff panel and the start-up.
+// A right click on a control offers to bind it to a MIDI controller (CMidiLearn); on the
+// background, the panel's menu.
 #pragma once
 
 #include <memory>
@@ -18,11 +20,13 @@
 #include "ui/bank_menu.h"
 #include "sequencer/note_target.h"
 #include "ui/computer_keyboard.h"
+#include "ui/controller_panel.h"
 #include "ui/knob.h"
 #include "ui/knob_param.h"
+#include "ui/midi_learn.h"
 #include "ui/panel_services.h"
 
-class CSynthPanel : public CDialog {
+class CSynthPanel : public CDialog, public CControllerPanel {
  public:
   // Every control's id. A radio group's four buttons take consecutive ids from its first; 1038 and
   // 1039 are the riff panel's.
@@ -107,6 +111,15 @@ class CSynthPanel : public CDialog {
   // entries, the low-latency switch for 48, nothing else.
   void OnSysCommand(int id, LParam lParam);
   const CPopupMenu& GetSystemMenu() const { return systemMenu; }
+  // MIDI learn, once the panel is initialised.
+  CMidiLearn* GetMidiLearn() const { return midiLearn.get(); }
+
+  // Every knob, radio group and enabled check box can follow a MIDI controller.
+  const char* LearnPanelName() const override { return "synth"; }
+  int LearnableControlAt(int screenX, int screenY) const override;
+  std::string LearnName(int controlId) const override;
+  int LearnControlNamed(const std::string& name) const override;
+  void ApplyController(int controlId, int value) override;
 
  private:
   void OnNoteOn();
@@ -128,8 +141,10 @@ class CSynthPanel : public CDialog {
   CPopupMenu systemMenu;
   CBankMenu presets;
   std::unique_ptr<CNoteTarget> voiceTarget;
-  // MIDI plays the voice through this target from the MIDI systems' threads.
+  // MIDI plays the voice through this target from the MIDI systems' threads, by way of MIDI learn,
+  // which takes the control changes.
   std::unique_ptr<CNoteTarget> midiTarget;
+  std::unique_ptr<CMidiLearn> midiLearn;
   std::unique_ptr<CComputerKeyboard> keyboard;
 };
 

@@ -9,7 +9,9 @@
 #include <algorithm>
 
 #include "output/event_slicer.h"
+#include "platform/sound/jack_playback.h"
 #include "platform/sound/rtaudio_output.h"
+#include "platform/sound/transport_follower.h"
 #include "sequencer/midi_note_handler.h"
 
 namespace {
@@ -100,13 +102,7 @@ bool CLowLatencyOutput::StartJack() {
     return false;
   }
   backend = Backend::kJack;
-  // As the classic stream does: the mono output goes to the first playback port.
-  const char** playback = jack_get_ports(jackClient, nullptr, JACK_DEFAULT_AUDIO_TYPE,
-                                         JackPortIsPhysical | JackPortIsInput);
-  if (playback != nullptr) {
-    if (playback[0] != nullptr) jack_connect(jackClient, jack_port_name(audioPort), playback[0]);
-    jack_free(playback);
-  }
+  CJackPlayback::Connect(jackClient, jack_port_name(audioPort));
   return true;
 }
 
@@ -139,7 +135,14 @@ void CLowLatencyOutput::RenderPeriod(float* out, int frames, void* midiBuffer) {
     return;
   }
   std::int16_t* engine = engineFrames.get();
-  CEventSlicer slicer(total, [this, engine](int from, int to) { render(engine + from, (to - from) * 2); });
+  if (transport != nullptr) transport->BeginBlock(jackClient, 0.0, false);
+  CEventSlicer slicer(total, [this, engine](int from, int to) {
+    if (transport != nullptr) {
+      transport->Render(render, engine, from, to);
+    } else {
+      render(engine + from, (to - from) * 2);
+    }
+  });
   if (midiBuffer != nullptr) {
     const std::uint32_t count = jack_midi_get_event_count(midiBuffer);
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -151,6 +154,7 @@ void CLowLatencyOutput::RenderPeriod(float* out, int frames, void* midiBuffer) {
     }
   }
   slicer.Finish();
+  if (transport != nullptr) transport->EndBlock(total);
   converter.Process(engine, out, frames);
 }
 

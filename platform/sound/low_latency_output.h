@@ -3,9 +3,11 @@
 //
 // On a running JACK server it is one client, "Quembrel", holding the audio output port and the MIDI
 // input port "Quembrel". MIDI events are read in the same process cycle and the block is cut at
-// each event's frame, so a note starts at the exact frame it was sent for. Elsewhere it is an
-// RtAudio callback stream with a small buffer on PulseAudio (or PipeWire) and then ALSA; MIDI then
-// comes from the MIDI input's own ports and takes effect at the start of the next callback.
+// each event's frame, so a note starts at the exact frame it was sent for; the transport is read
+// there too, so a riff following it plays its steps on the exact frames of the master's
+// sixteenths. Elsewhere it is an RtAudio callback stream with a small buffer on PulseAudio (or
+// PipeWire) and then ALSA; MIDI then comes from the MIDI input's own ports and takes effect at the
+// start of the next callback.
 //
 // The engine always renders at 44100 Hz; a server at another rate gets the output through the rate
 // converter, and a MIDI event's frame is mapped through it to the engine frame heard there.
@@ -23,6 +25,7 @@
 
 class CMidiNoteHandler;
 class CNoteTarget;
+class CTransportFollower;
 class RtAudio;
 struct _jack_client;
 struct _jack_port;
@@ -50,6 +53,9 @@ class CLowLatencyOutput {
   // Starts on the first backend that takes it, rendering through `render`; on JACK, MIDI arriving
   // at the client's own port plays `midiTarget` (none when it is null). True when sound runs.
   bool Start(BlockCallback render, CNoteTarget* midiTarget);
+  // The follower that places the riff's steps on the JACK transport (none: the riff's own clock
+  // always rules). Only while stopped; it must outlive the output's running.
+  void SetTransportFollower(CTransportFollower* follower) { transport = follower; }
   void Stop();
 
   Backend GetBackend() const { return backend; }
@@ -72,6 +78,7 @@ class CLowLatencyOutput {
                              unsigned int status, void* self);
 
   BlockCallback render;
+  CTransportFollower* transport = nullptr;
   Backend backend;
   CRateConverter converter;
   std::unique_ptr<std::int16_t[]> engineFrames;

@@ -4,7 +4,16 @@
 #include "platform/sound/audio_stream.h"
 
 COutputSwitch::COutputSwitch()
-    : mode(OutputMode::kClassic), render(nullptr), midiTarget(nullptr), latencyFrames(0) {}
+    : mode(OutputMode::kClassic), render(nullptr), midiTarget(nullptr), latencyFrames(0) {
+  lowLatency.SetTransportFollower(&transport);
+}
+
+void COutputSwitch::SetFollowTransport(bool on) {
+  transport.SetEnabled(on);
+  // The classic stream reads the transport through a client of the follower's; the low-latency
+  // output reads it through its own.
+  if (on && mode == OutputMode::kClassic && render != nullptr) transport.OpenClient();
+}
 
 bool COutputSwitch::Start(OutputMode newMode, BlockCallback renderBlock, CNoteTarget* target) {
   Stop();
@@ -22,6 +31,8 @@ bool COutputSwitch::Switch(OutputMode newMode) {
 void COutputSwitch::Stop() {
   lowLatency.Stop();
   g_audioStream.Stop();
+  transport.ServeClassicStream(nullptr);
+  transport.CloseClient();
   latencyFrames.store(0, std::memory_order_relaxed);
   mode = OutputMode::kClassic;
 }
@@ -29,7 +40,9 @@ void COutputSwitch::Stop() {
 bool COutputSwitch::StartClassic() {
   mode = OutputMode::kClassic;
   midi.SetJackPortOpen(true);
-  if (!g_audioStream.Start(render)) return false;
+  if (transport.IsEnabled()) transport.OpenClient();
+  transport.ServeClassicStream(render);
+  if (!g_audioStream.Start(&CTransportFollower::RenderClassicBlock)) return false;
   latencyFrames.store(static_cast<int>(g_audioStream.LatencyFrames()), std::memory_order_relaxed);
   return true;
 }

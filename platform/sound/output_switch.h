@@ -21,6 +21,7 @@
 #include "output/block_callback.h"
 #include "platform/sound/low_latency_output.h"
 #include "platform/sound/midi_input.h"
+#include "platform/sound/transport_follower.h"
 
 class CNoteTarget;
 
@@ -41,6 +42,12 @@ class COutputSwitch {
   void Stop();
 
   OutputMode GetMode() const { return mode; }
+  // Whether the riff follows the JACK transport when a timebase master gives it a tempo, in
+  // either output (see CTransportFollower); off at first.
+  void SetFollowTransport(bool on);
+  bool GetFollowTransport() const { return transport.IsEnabled(); }
+  // True while a master's tempo places the riff's steps; any thread.
+  bool IsFollowingTransport() const { return transport.IsFollowing(); }
   // The MIDI input ports, opened and closed by the program's start-up and shut-down.
   CMidiInput& Midi() { return midi; }
   const CLowLatencyOutput& GetLowLatencyOutput() const { return lowLatency; }
@@ -55,6 +62,7 @@ class COutputSwitch {
   OutputMode mode;
   BlockCallback render;
   CNoteTarget* midiTarget;
+  CTransportFollower transport;
   CLowLatencyOutput lowLatency;
   CMidiInput midi;
   std::atomic<int> latencyFrames;

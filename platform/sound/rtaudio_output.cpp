@@ -32,6 +32,9 @@ RtAudioOutput OpenRtAudioOutput(RtAudio::Api api, const char* clientName, unsign
     options.streamName = clientName;
     options.numberOfBuffers = bufferCount;
     if (api == RtAudio::LINUX_ALSA) options.flags |= RTAUDIO_ALSA_USE_DEFAULT;
+    // The library would connect the one channel to the first playback port only: the program
+    // connects its output itself (CJackPlayback).
+    if (api == RtAudio::UNIX_JACK) options.flags |= RTAUDIO_JACK_DONT_CONNECT;
     const unsigned int rate = DeviceRateFor(audio->getDeviceInfo(parameters.deviceId));
     const bool floatSamples = floatAtEngineRate || rate != CRateConverter::kEngineRate;
     audio->openStream(&parameters, nullptr, floatSamples ? RTAUDIO_FLOAT32 : RTAUDIO_SINT16, rate, &frames,

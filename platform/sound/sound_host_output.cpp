@@ -4,7 +4,9 @@
 #include <RtAudio.h>
 
 #include <algorithm>
+#include <string>
 
+#include "platform/sound/jack_playback.h"
 #include "platform/sound/rtaudio_output.h"
 
 CHostSoundOutput::CHostSoundOutput() : started(false), floatSamples(false) {}
@@ -44,6 +46,10 @@ bool CHostSoundOutput::Start() {
   }
   if (!audio->isStreamRunning()) return false;
   started.store(true, std::memory_order_release);
+  if (audio->getCurrentApi() == RtAudio::UNIX_JACK) {
+    const std::string port = std::string(kClientName) + ":" + kJackPortName;
+    CJackPlayback::ConnectFromOutside(port.c_str());
+  }
   return true;
 }
 

@@ -26,6 +26,8 @@ class CHostSoundOutput {
   static constexpr unsigned kBufferCount = 3;
   // The client name under which the stream appears in the sound server.
   static constexpr const char* kClientName = "Quembrel";
+  // The name the sound library gives the stream's one JACK port.
+  static constexpr const char* kJackPortName = "outport 0";
 
   CHostSoundOutput();
   ~CHostSoundOutput();

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QEventLoop>
 #include <QLabel>
+#include <QPoint>
 #include <QPushButton>
 
 #include "platform/window/auto_radio_button.h"
@@ -269,6 +270,19 @@ QWidget* CDialog::GetDlgItem(int id) const {
     }
   }
   return nullptr;
+}
+
+int CDialog::ControlIdAt(int screenX, int screenY) const {
+  QWidget* window = GetWidget();
+  if (window == nullptr) {
+    return 0;
+  }
+  QWidget* child = window->childAt(window->mapFromGlobal(QPoint(screenX, screenY)));
+  // A control may be drawn from parts; the control is the dialog's direct child.
+  while (child != nullptr && child->parentWidget() != window) {
+    child = child->parentWidget();
+  }
+  return child != nullptr && child->isEnabled() ? CWindow::ControlId(child) : 0;
 }
 
 void CDialog::CheckDlgButton(int id, int check) {

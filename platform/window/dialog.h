@@ -60,6 +60,8 @@ class CDialog : public CWindow {
   virtual void OnContextMenu(int screenX, int screenY);
 
   QWidget* GetDlgItem(int id) const;
+  // The id of the enabled control at a point on the screen, or 0 for none (the background).
+  int ControlIdAt(int screenX, int screenY) const;
   void CheckDlgButton(int id, int check);
   int IsDlgButtonChecked(int id) const;
   // Checks `checkId` and unchecks every other check box or radio button with an id in

@@ -13,7 +13,7 @@ bool CRepeatingTimer::Start(int milliseconds, Callback callback) {
     return false;
   }
   timer = std::make_unique<QTimer>();
-  QObject::connect(timer.get(), &QTimer::timeout, [callback] { callback(); });
+  QObject::connect(timer.get(), &QTimer::timeout, [callback = std::move(callback)] { callback(); });
   timer->start(milliseconds);
   return true;
 }

@@ -1,15 +1,16 @@
-// CRepeatingTimer: calls a plain function on the user-interface thread at a fixed interval, for
+// CRepeatingTimer: calls a function on the user-interface thread at a fixed interval, for
 // control-thread work that must go on while the dialogs' loops run, such as moving recorded
 // samples to their file. It stops when stopped or destroyed.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 class QTimer;
 
 class CRepeatingTimer {
  public:
-  using Callback = void (*)();
+  using Callback = std::function<void()>;
 
   CRepeatingTimer();
   ~CRepeatingTimer();

@@ -3,7 +3,8 @@
 // low-latency output plays on a JACK server of the test's own at 48000 Hz, so its callback thread
 // and the rate converter take part; the classic stream plays into the scripted device in real time,
 // since the sound server library it would otherwise go through cannot stop cleanly under the
-// sanitizer. Nothing may race, and the recording must come out a whole, readable file.
+// sanitizer. Following the JACK transport is turned on and off meanwhile. Nothing may race, and
+// the recording must come out a whole, readable file.
 #include "platform/sound/audio_stream.h"
 #include "platform/sound/output_switch.h"
 
@@ -63,6 +64,8 @@ TEST(OutputSwitchStressTest, SwitchingWhilePlayingAndRecording) {
   });
   for (int i = 0; i < 20; ++i) {
     const OutputMode next = i % 2 == 0 ? OutputMode::kClassic : OutputMode::kLowLatency;
+    // Following the transport turned on and off in both outputs, as the riff panel's menu does.
+    output.SetFollowTransport(i % 4 < 2);
     EXPECT_TRUE(output.Switch(next));
     EXPECT_EQ(output.GetMode(), next);
     for (int j = 0; j < 4; ++j) {

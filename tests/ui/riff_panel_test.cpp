@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QSettings>
 #include <fstream>
 
 #include "engine/synth_voice.h"
@@ -17,6 +18,7 @@
 #include "tests/output/wav_file_reader.h"
 #include "tests/ui/bank_fixture.h"
 #include "tests/ui/program_fixture.h"
+#include "ui/synth_panel.h"
 
 namespace {
 
@@ -250,6 +252,21 @@ TEST_F(RiffPanelTest, ThePanelStaysOpen) {
 }  // namespace
 
 namespace {
+
+// "Follow JACK transport" in the right-click menu reaches the output and is kept for the next run.
+TEST_F(RiffPanelTest, FollowTransportItemReachesTheOutputAndIsRemembered) {
+  const std::filesystem::path folder = TestFolder("quembrel_follow_settings");
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(folder.string()));
+  EXPECT_FALSE(panel->GetContextMenu().IsMenuItemChecked(CRiffPanel::kFollowTransportCommand));
+  EXPECT_FALSE(ProgramOutput().GetFollowTransport());
+  for (const bool wanted : {true, false}) {
+    panel->OnMenuCommand(CRiffPanel::kFollowTransportCommand);
+    EXPECT_EQ(panel->GetContextMenu().IsMenuItemChecked(CRiffPanel::kFollowTransportCommand), wanted);
+    EXPECT_EQ(ProgramOutput().GetFollowTransport(), wanted);
+    const QSettings settings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication);
+    EXPECT_EQ(settings.value(CRiffPanel::kFollowTransportSetting).toBool(), wanted);
+  }
+}
 
 // The right-click Riffs menu lists exactly the bank's riffs by category; choosing one sets every
 // step knob, gate box, tempo and transpose to the text's values and leaves the dialogs' path

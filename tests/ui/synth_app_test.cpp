@@ -32,6 +32,7 @@
 #include "sequencer/riff_player.h"
 #include "tests/output/wav_file_reader.h"
 #include "tests/ui/program_fixture.h"
+#include "ui/riff_panel.h"
 #include "ui/synth_panel.h"
 
 namespace {
@@ -208,6 +209,26 @@ TEST(SynthAppTest, TheStartOutputComesFromTheCommandLineOrABooleanSetting) {
     char* argv[] = {program, option, nullptr};
     app.ParseArguments(c.option != nullptr ? 2 : 1, argv);
     EXPECT_EQ(app.StartOutputMode(), c.mode) << (c.kept ? c.kept : "nothing") << " " << (c.option ? c.option : "");
+  }
+}
+
+// Following the JACK transport starts as the riff panel's menu was left, or on with
+// --follow-transport for the one run.
+TEST(SynthAppTest, FollowingTheTransportComesFromTheSettingOrTheCommandLine) {
+  TestApp();
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                     QString::fromStdString(TestFolder("quembrel_app_follow_settings").string()));
+  for (const bool kept : {false, true}) {
+    QSettings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication)
+        .setValue(CRiffPanel::kFollowTransportSetting, kept);
+    for (const bool option : {false, true}) {
+      CSynthApp app;
+      char program[] = "quembrel";
+      char follow[] = "--follow-transport";
+      char* argv[] = {program, follow, nullptr};
+      app.ParseArguments(option ? 2 : 1, argv);
+      EXPECT_EQ(app.StartFollowTransport(), kept || option) << kept << " " << option;
+    }
   }
 }
 

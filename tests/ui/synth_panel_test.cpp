@@ -29,11 +29,15 @@
 #include "platform/sound/output_switch.h"
 #include "output/wav_recorder.h"
 #include "sequencer/riff_params.h"
+#include "sequencer/midi_note_handler.h"
 #include "sequencer/riff_player.h"
+#include "sequencer/voice_note_target.h"
 #include "tests/output/wav_file_reader.h"
 #include "tests/ui/bank_fixture.h"
 #include "tests/ui/program_fixture.h"
 #include "ui/about_box.h"
+#include "ui/midi_learn.h"
+#include "ui/riff_panel.h"
 
 namespace {
 
@@ -384,6 +388,70 @@ TEST_F(SynthPanelTest, LowLatencyItemSwitchesTheOutputAndIsRemembered) {
   }
   EXPECT_EQ(ProgramOutput().GetMode(), OutputMode::kClassic);
   EXPECT_FALSE(panel->GetSystemMenu().IsMenuItemChecked(CSynthPanel::kLowLatencyCommand));
+}
+
+// "Learn MIDI controller" binds the next control change, on any channel, to the control right-clicked;
+// the controller then moves it over its whole range as a hand would, reaching the modules. The
+// bindings are kept for the next run, and "Forget MIDI controller" ends one.
+TEST_F(SynthPanelTest, LearnedControllersMoveTheirControlsAndAreRemembered) {
+  const std::filesystem::path folder = TestFolder("quembrel_learn_settings");
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(folder.string()));
+  CMidiLearn& learn = *panel->GetMidiLearn();
+  CRiffPanel& riff = *g_riffPanel;
+  CMidiNoteHandler midi(learn);
+  const auto send = [&](std::uint8_t status, std::uint8_t controller, std::uint8_t value) {
+    const std::uint8_t bytes[] = {status, controller, value};
+    midi.Receive(bytes, sizeof(bytes));
+    learn.Poll();
+  };
+  const auto pointAt = [](const CDialog& dialog, int id) {
+    return dialog.GetDlgItem(id)->mapToGlobal(dialog.GetDlgItem(id)->rect().center());
+  };
+  // What a right click finds: a knob, and a radio group by its first button.
+  const QPoint knobPoint = pointAt(*panel, CSynthPanel::kCutoffKnobId);
+  EXPECT_EQ(panel->LearnableControlAt(knobPoint.x(), knobPoint.y()), CSynthPanel::kCutoffKnobId);
+  const QPoint radioPoint = pointAt(*panel, CSynthPanel::kOscAWaveFirstId + 2);
+  EXPECT_EQ(panel->LearnableControlAt(radioPoint.x(), radioPoint.y()), CSynthPanel::kOscAWaveFirstId);
+  const QPoint buttonPoint = pointAt(*panel, CSynthPanel::kNoteOnId);
+  EXPECT_EQ(panel->LearnableControlAt(buttonPoint.x(), buttonPoint.y()), 0);
+
+  send(0xB0, 74, 64);  // bound to nothing: ignored
+  EXPECT_EQ(g_voice->GetParam(kCutoff), kVoiceParams[kCutoff].defaultValue);
+  learn.OnMenuCommand(*panel, CSynthPanel::kCutoffKnobId, CMidiLearn::kLearnCommand);
+  for (const std::uint8_t value : {127, 64, 0}) {
+    send(value == 127 ? 0xB5 : 0xB0, 74, value);
+    std::printf("CC 74 = %3d: Cutoff knob %3d, voice %3d\n", value, KnobOf(*panel, CSynthPanel::kCutoffKnobId)->GetValue(),
+                g_voice->GetParam(kCutoff));
+    const int expected = value == 127 ? kVoiceParams[kCutoff].maximum : value == 64 ? 129 : kVoiceParams[kCutoff].minimum;
+    EXPECT_EQ(g_voice->GetParam(kCutoff), expected);
+    EXPECT_EQ(KnobOf(*panel, CSynthPanel::kCutoffKnobId)->GetValue(), expected);
+  }
+  EXPECT_EQ(learn.ControllerOf(*panel, CSynthPanel::kCutoffKnobId), 74);
+
+  learn.OnMenuCommand(*panel, CSynthPanel::kOscAWaveFirstId, CMidiLearn::kLearnCommand);
+  send(0xB9, 20, 127);
+  EXPECT_EQ(g_voice->GetParam(kOscAWave), 3);
+  EXPECT_EQ(panel->IsDlgButtonChecked(CSynthPanel::kOscAWaveFirstId + 3), kChecked);
+  learn.OnMenuCommand(riff, CRiffPanel::kFirstGateId + 5, CMidiLearn::kLearnCommand);
+  send(0xB0, 21, 0);
+  EXPECT_EQ(g_riffPlayer->GetParam(kStepGate0 + 5), 0);
+  EXPECT_EQ(riff.IsDlgButtonChecked(CRiffPanel::kFirstGateId + 5), kUnchecked);
+
+  QSettings settings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication);
+  EXPECT_EQ(settings.value("midiLearn/cc74").toString(), QStringLiteral("synth/Cutoff"));
+  EXPECT_EQ(settings.value("midiLearn/cc20").toString(), QStringLiteral("synth/OscAWave"));
+  EXPECT_EQ(settings.value("midiLearn/cc21").toString(), QStringLiteral("riff/StepGate5"));
+  CVoiceNoteTarget voice(*g_voice);
+  CMidiLearn nextRun(voice);
+  nextRun.Start(*panel, riff);
+  EXPECT_EQ(nextRun.ControllerOf(*panel, CSynthPanel::kCutoffKnobId), 74);
+  EXPECT_EQ(nextRun.ControllerOf(riff, CRiffPanel::kFirstGateId + 5), 21);
+
+  learn.OnMenuCommand(*panel, CSynthPanel::kCutoffKnobId, CMidiLearn::kForgetCommand);
+  send(0xB0, 74, 127);
+  EXPECT_EQ(g_voice->GetParam(kCutoff), kVoiceParams[kCutoff].minimum);
+  EXPECT_FALSE(QSettings(CSynthPanel::kSettingsOrganization, CSynthPanel::kSettingsApplication)
+                   .contains("midiLearn/cc74"));
 }
 
 // The letter keys play the voice on either panel, through the same note handling as MIDI.

@@ -1,7 +1,8 @@
 // Switching between the classic and the low-latency output on a JACK server the test starts
 // itself, while the riff plays and a recording runs: each switch plays on (the port is there
 // again), and the finished recording is exactly what the chain renders offline from the same start,
-// so no block was lost or rendered twice across the switches.
+// so no block was lost or rendered twice across the switches. Either output reaches both playback
+// ports, or none when the environment asks for no automatic connection.
 #include "platform/sound/output_switch.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "output/block_renderer.h"
 #include "output/wav_recorder.h"
@@ -38,6 +40,51 @@ bool HasPort(const CTestJackServer& server, const char* name) {
   const bool found = jack_port_by_name(client, name) != nullptr;
   jack_client_close(client);
   return found;
+}
+
+// The ports the output port is connected to, in the server's order.
+std::vector<std::string> Connections(const CTestJackServer& server, const char* port) {
+  std::vector<std::string> names;
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open(
+      "quembrel-test-look", static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
+      server.name.c_str());
+  if (client == nullptr) return names;
+  if (jack_port_t* own = jack_port_by_name(client, port); own != nullptr) {
+    if (const char** connected = jack_port_get_all_connections(client, own); connected != nullptr) {
+      for (const char** p = connected; *p != nullptr; ++p) names.emplace_back(*p);
+      jack_free(connected);
+    }
+  }
+  jack_client_close(client);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(OutputSwitchTest, BothModesPlayInBothEarsUnlessAskedNotTo) {
+  CTestJackServer server(44100, 256);
+  const std::string why = server.Start();
+  if (!why.empty()) GTEST_SKIP() << "no JACK server: " << why;
+  CreateFreshModules();
+  const std::vector<std::string> bothEars = {"system:playback_1", "system:playback_2"};
+  for (const bool autoConnect : {true, false}) {
+    if (autoConnect) {
+      unsetenv("QUEMBREL_NO_AUTOCONNECT");
+    } else {
+      setenv("QUEMBREL_NO_AUTOCONNECT", "1", 1);
+    }
+    for (const OutputMode mode : {OutputMode::kClassic, OutputMode::kLowLatency}) {
+      SCOPED_TRACE(testing::Message() << (mode == OutputMode::kClassic ? "classic" : "low latency")
+                                      << (autoConnect ? "" : ", no automatic connection"));
+      COutputSwitch output;
+      ASSERT_TRUE(output.Start(mode, &RenderBlock, nullptr));
+      ASSERT_EQ(output.GetMode(), mode);
+      ASSERT_TRUE(HasPort(server, "Quembrel:outport 0"));
+      EXPECT_EQ(Connections(server, "Quembrel:outport 0"), autoConnect ? bothEars : std::vector<std::string>{});
+      output.Stop();
+    }
+  }
+  unsetenv("QUEMBREL_NO_AUTOCONNECT");
 }
 
 TEST(OutputSwitchTest, SwitchingKeepsTheRecordingWholeAndInOrder) {

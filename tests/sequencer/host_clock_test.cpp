@@ -2,7 +2,7 @@
 // its position once or, rounded as the time extension's single-precision fields carry it, every
 // block; a locate plays from the new place; a stopped transport plays nothing; positions no song
 // reaches are refused.
-#include "plugin/host_clock.h"
+#include "sequencer/host_clock.h"
 
 #include <gtest/gtest.h>
 

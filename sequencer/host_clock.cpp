@@ -1,5 +1,5 @@
 // The host clock's anchoring and the search for the next step's frame.
-#include "plugin/host_clock.h"
+#include "sequencer/host_clock.h"
 
 #include <cmath>
 
