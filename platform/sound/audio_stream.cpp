@@ -102,6 +102,13 @@ std::uint32_t CAudioStream::AudioThreadProc(void* param) {
 
 bool CAudioStream::FillBuffer() {
   if (!loopBuffer) return false;
+  // While the sound system under the loop is gone its play position stands still, which a pass
+  // would take for a whole loop played: nothing is rendered, nor recorded, until it is back.
+  if (device && device->IsLost()) {
+    const bool stopping = stopRequest.load(std::memory_order_acquire) != 0;
+    if (stopping) running.store(0, std::memory_order_release);
+    return !stopping;
+  }
   std::uint32_t play = 0;
   // A position outside the loop is as good as none; an odd one is taken down to its sample.
   if (!loopBuffer->ReadPlayPosition(&play) || play >= kLoopBytes) play = 0;
