@@ -19,6 +19,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -104,6 +105,7 @@ class CTestPulseServer {
   bool Record() {
     StopRecording();
     recording = folder + "/monitor.raw";
+    std::remove(recording.c_str());
     recorder = Spawn({"parec", "--device=quembrel_test.monitor", "--format=s16le", "--channels=1",
                       "--rate=48000", "--latency-msec=10", "--raw", recording},
                      folder + "/parec.log");

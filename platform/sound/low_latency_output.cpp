@@ -49,12 +49,13 @@ bool CLowLatencyOutput::Start(BlockCallback renderBlock, CNoteTarget* midiTarget
   const PulseServerInfo pulse = ProbePulseServer();
   if (pulse.reachable) {
     system = pulse.IsPipeWire() ? "PulseAudio (PipeWire)" : "PulseAudio";
-    if (StartCallbackStream(RtAudio::LINUX_PULSE, Backend::kPulse, pulse.sinkRate)) return true;
+    const unsigned int count = kPulseBufferCount;
+    if (StartCallbackStream(RtAudio::LINUX_PULSE, Backend::kPulse, pulse.sinkRate, count)) return true;
     std::fprintf(stderr, "quembrel: %s is there but refused the low-latency stream: %s\n", system.c_str(),
                  failure.c_str());
   }
   system = "ALSA default";
-  if (StartCallbackStream(RtAudio::LINUX_ALSA, Backend::kAlsa, 0)) return true;
+  if (StartCallbackStream(RtAudio::LINUX_ALSA, Backend::kAlsa, 0, kCallbackBufferCount)) return true;
   Stop();
   return false;
 }
@@ -143,10 +144,10 @@ bool CLowLatencyOutput::StartJack() {
   return true;
 }
 
-bool CLowLatencyOutput::StartCallbackStream(int api, Backend candidate, unsigned int rate) {
+bool CLowLatencyOutput::StartCallbackStream(int api, Backend candidate, unsigned int rate, unsigned int count) {
   const unsigned int frames = candidate == Backend::kPulse ? kPulseCallbackFrames : kCallbackFrames;
   RtAudioOutput opened = OpenRtAudioOutput(static_cast<RtAudio::Api>(api), kClientName, rate, frames,
-                                           kCallbackBufferCount, true, &CLowLatencyOutput::CallbackProcess, this);
+                                           count, true, &CLowLatencyOutput::CallbackProcess, this);
   if (!opened.audio) {
     failure = opened.why;
     return false;

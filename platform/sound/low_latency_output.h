@@ -40,6 +40,7 @@ class CLowLatencyOutput {
   static constexpr unsigned kCallbackFrames = 128;
   static constexpr unsigned kPulseCallbackFrames = 256;
   static constexpr unsigned kCallbackBufferCount = 2;
+  static constexpr unsigned kPulseBufferCount = 4;
   // The most engine frames of sound handed over by another output that the first periods play.
   static constexpr unsigned kMaxLeadIn = 8192;
   // The largest JACK period the converter is prepared for.
@@ -79,7 +80,7 @@ class CLowLatencyOutput {
 
  private:
   bool StartJack();
-  bool StartCallbackStream(int api, Backend candidate, unsigned int rate);
+  bool StartCallbackStream(int api, Backend candidate, unsigned int rate, unsigned int count);
   void RenderPeriod(float* out, int frames, void* midiBuffer);
   static int JackProcess(std::uint32_t frames, void* self);
   static int JackBufferSize(std::uint32_t frames, void* self);

@@ -82,8 +82,21 @@ RtAudioOutput OpenRtAudioOutput(RtAudio::Api api, const char* clientName, unsign
     if (api == RtAudio::LINUX_ALSA) options.flags |= RTAUDIO_ALSA_USE_DEFAULT;
     if (rate == 0) rate = DeviceRateFor(audio->getDeviceInfo(parameters.deviceId));
     const bool floatSamples = floatAtEngineRate || rate != CRateConverter::kEngineRate;
-    audio->openStream(&parameters, nullptr, floatSamples ? RTAUDIO_FLOAT32 : RTAUDIO_SINT16, rate, &frames,
-                      callback, user, &options, &NoteBackendError);
+    const RtAudioFormat format = floatSamples ? RTAUDIO_FLOAT32 : RTAUDIO_SINT16;
+    // The stream's thread at real-time priority where the system grants it, so that a busy machine
+    // does not starve the small buffers; where it does not, at the ordinary priority.
+    const unsigned int asked = frames;
+    options.flags |= RTAUDIO_SCHEDULE_REALTIME;
+    try {
+      audio->openStream(&parameters, nullptr, format, rate, &frames, callback, user, &options, &NoteBackendError);
+    } catch (const RtAudioError&) {
+    }
+    if (!audio->isStreamOpen()) {
+      frames = asked;
+      options.flags &= ~RTAUDIO_SCHEDULE_REALTIME;
+      options.numberOfBuffers = bufferCount;
+      audio->openStream(&parameters, nullptr, format, rate, &frames, callback, user, &options, &NoteBackendError);
+    }
     if (!audio->isStreamOpen() || frames == 0) {
       opened.why = name + " refused the stream";
       return opened;

@@ -29,11 +29,12 @@ bool CHostSoundOutput::Open() {
   const PulseServerInfo pulse = ProbePulseServer();
   if (pulse.reachable) {
     system = pulse.IsPipeWire() ? "PulseAudio (PipeWire)" : "PulseAudio";
-    if (OpenWith(RtAudio::LINUX_PULSE, Backend::kPulse, pulse.sinkRate)) return true;
+    const unsigned int count = kPulseBufferCount;
+    if (OpenWith(RtAudio::LINUX_PULSE, Backend::kPulse, pulse.sinkRate, count)) return true;
     std::fprintf(stderr, "quembrel: %s is there but refused the stream: %s\n", system.c_str(), failure.c_str());
   }
   system = "ALSA default";
-  if (OpenWith(RtAudio::LINUX_ALSA, Backend::kAlsa, 0)) return true;
+  if (OpenWith(RtAudio::LINUX_ALSA, Backend::kAlsa, 0, kBufferCount)) return true;
   return false;
 }
 
@@ -73,11 +74,11 @@ bool CHostSoundOutput::OpenJack() {
 
 // At a sink's own rate the server has nothing to resample; the converter does it here, as on JACK.
 // ALSA's default device (rate 0) opens at 44100 Hz where it can.
-bool CHostSoundOutput::OpenWith(int api, Backend candidate, unsigned int rate) {
+bool CHostSoundOutput::OpenWith(int api, Backend candidate, unsigned int rate, unsigned int count) {
   const unsigned int wanted = candidate == Backend::kPulse ? kPulseBufferFrames : kBufferFrames;
   // Off JACK the others take 16-bit samples as they are at 44100 Hz, so nothing is converted that
   // could change a sample.
-  RtAudioOutput opened = OpenRtAudioOutput(static_cast<RtAudio::Api>(api), kClientName, rate, wanted, kBufferCount,
+  RtAudioOutput opened = OpenRtAudioOutput(static_cast<RtAudio::Api>(api), kClientName, rate, wanted, count,
                                            false, &CHostSoundOutput::Render, this);
   if (!opened.audio) {
     failure = opened.why;

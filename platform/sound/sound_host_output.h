@@ -35,6 +35,7 @@ class CHostSoundOutput {
   static constexpr unsigned kBufferFrames = 128;
   static constexpr unsigned kBufferCount = 3;
   static constexpr unsigned kPulseBufferFrames = 512;
+  static constexpr unsigned kPulseBufferCount = 4;
   // The client name under which the stream appears in the sound server, and the JACK port's.
   static constexpr const char* kClientName = "Quembrel";
   static constexpr const char* kJackPortName = "outport 0";
@@ -78,7 +79,7 @@ class CHostSoundOutput {
   static int JackProcess(std::uint32_t frames, void* user);
   static void JackShutdown(void* user);
   bool OpenJack();
-  bool OpenWith(int api, Backend candidate, unsigned int rate);
+  bool OpenWith(int api, Backend candidate, unsigned int rate, unsigned int count);
   void Fill(void* output, unsigned int frames);
   bool IsOpen() const { return backend != Backend::kNone; }
 
