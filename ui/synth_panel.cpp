@@ -206,6 +206,7 @@ bool CSynthPanel::OnInitDialog() {
     }
   }
   systemMenu.AppendMenu(kMenuString, kLowLatencyCommand, "&Low latency");
+  systemMenu.AppendMenu(kMenuString | kMenuGrayed, kSoundStatusCommand, "Sound: none");
   SetIcon(icon, true);
   SetIcon(icon, false);
 
@@ -337,6 +338,9 @@ bool CSynthPanel::OnKeyPress(int key) {
 }
 
 void CSynthPanel::OnContextMenu(int screenX, int screenY) {
+  // The output may have changed by itself since (a server lost, or back), so this is read now.
+  systemMenu.SetMenuItemText(kSoundStatusCommand, services.output->GetStatus().c_str());
+  systemMenu.CheckMenuItem(kLowLatencyCommand, services.output->GetMode() == OutputMode::kLowLatency);
   const int command = systemMenu.TrackPopupMenu(screenX, screenY, this);
   if (command != 0) {
     OnSysCommand(command, 0);
