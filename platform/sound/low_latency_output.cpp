@@ -72,7 +72,7 @@ std::string CLowLatencyOutput::Describe() const {
   return DescribeSound(system, converter.OutputRate(), queuedPeriods, GetPeriodFrames());
 }
 
-void CLowLatencyOutput::Stop() {
+void CLowLatencyOutput::Stop(bool playQueued) {
   if (jackClient != nullptr) {
     // Deactivating returns once the process callback has run for the last time.
     jack_deactivate(jackClient);
@@ -83,7 +83,13 @@ void CLowLatencyOutput::Stop() {
   }
   if (audio) {
     try {
-      if (audio->isStreamRunning()) audio->abortStream();
+      if (audio->isStreamRunning()) {
+        if (playQueued && !IsLost()) {
+          audio->stopStream();
+        } else {
+          audio->abortStream();
+        }
+      }
       if (audio->isStreamOpen()) audio->closeStream();
     } catch (const RtAudioError&) {
     }

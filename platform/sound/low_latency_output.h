@@ -56,7 +56,9 @@ class CLowLatencyOutput {
   // Starts on the first backend that takes it, rendering through `render`; on JACK, MIDI arriving
   // at the client's own port plays `midiTarget` (none when it is null). True when sound runs.
   bool Start(BlockCallback render, CNoteTarget* midiTarget);
-  void Stop();
+  // With `playQueued` what the backend holds is played out first, for a hand-over to the other
+  // output that neither drops nor repeats sound.
+  void Stop(bool playQueued = false);
   // Before Start: engine samples already rendered, and recorded, by the output that played before,
   // but not yet heard. The first periods play them before rendering anything new, so the switch
   // neither drops nor repeats sound. Start consumes them.

@@ -76,6 +76,8 @@ bool COutputSwitch::StartLocked(OutputMode newMode, bool handOver) {
     std::vector<std::int16_t> unheard(CAudioStream::kLoopBytes / 2);
     const std::uint32_t count = g_audioStream.StopKeepingUnheard(unheard.data(), static_cast<std::uint32_t>(unheard.size()));
     lowLatency.SetLeadIn(unheard.data(), count);
+  } else if (handOver) {
+    lowLatency.Stop(true);
   }
   StopLocked();
   bool started = newMode == OutputMode::kLowLatency && StartLowLatency();

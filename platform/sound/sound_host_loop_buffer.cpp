@@ -32,6 +32,6 @@ bool CHostLoopBuffer::ReadPlayPosition(std::uint32_t* position) {
 bool CHostLoopBuffer::Recover() { return true; }
 
 bool CHostLoopBuffer::StopPlaying() {
-  output->Close();
+  output->Close(true);
   return true;
 }

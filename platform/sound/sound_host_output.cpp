@@ -124,9 +124,9 @@ bool CHostSoundOutput::Start() {
   return true;
 }
 
-// Aborting rather than stopping: nothing queued needs to be heard once the loop is released, and
-// a server that is gone cannot drain it anyway.
-void CHostSoundOutput::Close() {
+// Aborting unless asked to play out: nothing queued needs to be heard once the loop is released,
+// and a server that is gone cannot drain it anyway.
+void CHostSoundOutput::Close(bool playQueued) {
   if (jackClient != nullptr) {
     // Deactivating returns once the process callback has run for the last time; on a server that
     // is gone both calls return at once.
@@ -137,7 +137,13 @@ void CHostSoundOutput::Close() {
   }
   if (audio) {
     try {
-      if (audio->isStreamRunning()) audio->abortStream();
+      if (audio->isStreamRunning()) {
+        if (playQueued && !IsLost()) {
+          audio->stopStream();
+        } else {
+          audio->abortStream();
+        }
+      }
     } catch (const RtAudioError&) {
     }
     try {

@@ -52,8 +52,9 @@ class CHostSoundOutput {
   bool Open();
   // Starts the opened stream; true when it runs.
   bool Start();
-  // Stops and closes the stream; the ring is no longer read once this returns.
-  void Close();
+  // Stops and closes the stream; the ring is no longer read once this returns. With `playQueued`
+  // what the backend holds is played out first, so that the ring's play position is what was heard.
+  void Close(bool playQueued = false);
   // Closes a stream that was started and opens and starts one again, on whichever backend is there
   // now, under the same ring. True when sound runs again.
   bool Reopen();
