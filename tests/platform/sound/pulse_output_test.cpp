@@ -26,6 +26,10 @@ using namespace std::chrono_literals;
 
 std::atomic<long> g_rendered{0};
 
+// At most this many gaps in the best of three four-second stretches: what a busy machine's
+// scheduling explains, where the fault this guards against left one every quarter second.
+constexpr int kGapsALoadExplains = 2;
+
 void CountingRender(std::int16_t* samples, std::int32_t bytes) {
   RenderBlock(samples, bytes);
   g_rendered.fetch_add(bytes / 2, std::memory_order_relaxed);
@@ -117,8 +121,8 @@ void PlaysAtPitchWithoutGaps(CTestPulseServer::Kind kind) {
     EXPECT_EQ(output.GetStatus().rfind(std::string("Sound: ") + Name(kind) + " · 44100 Hz → 48000 Hz", 0), 0u)
         << output.GetStatus();
     // A machine busy with other work can starve the test's own server as much as the program, so
-    // a stretch with a gap is heard again: a buffer too small for the server leaves gaps in every
-    // stretch, a passing load in one.
+    // a stretch with gaps is heard again: a buffer too small for the server leaves gaps all through
+    // every stretch (dozens in four seconds), a passing load a few in one.
     Heard heard;
     for (int attempt = 0; attempt < 3; ++attempt) {
       ASSERT_TRUE(server.Record());
@@ -127,11 +131,11 @@ void PlaysAtPitchWithoutGaps(CTestPulseServer::Kind kind) {
       std::printf("%s, %s: %d gaps in %.1f s (the longest %zu frames), pitch %.2f Hz\n", Name(kind),
                   mode == OutputMode::kClassic ? "classic" : "low latency", heard.gaps,
                   static_cast<double>(heard.sounding) / CTestPulseServer::kRate, heard.longestSilence, heard.pitch);
-      if (heard.gaps == 0) break;
+      if (heard.gaps <= kGapsALoadExplains) break;
     }
     output.Stop();
     EXPECT_GT(heard.sounding, 3u * CTestPulseServer::kRate);
-    EXPECT_EQ(heard.gaps, 0) << "gaps in every stretch heard";
+    EXPECT_LE(heard.gaps, kGapsALoadExplains) << "gaps all through every stretch heard";
     EXPECT_NEAR(heard.pitch, 440.0, 0.5);
   }
 }
