@@ -212,6 +212,7 @@ bool CSynthPanel::OnInitDialog() {
     return true;
   }
   systemMenu.AppendMenu(kMenuString, kLowLatencyCommand, "&Low latency");
+  systemMenu.AppendMenu(kMenuString | kMenuGrayed, kSoundStatusCommand, "Sound: none");
 
   StartProgramModules();
   RefreshControls();
@@ -355,6 +356,11 @@ void CSynthPanel::OnContextMenu(int screenX, int screenY) {
     midiLearn->FillMenu(learnMenu, *this, id);
     midiLearn->OnMenuCommand(*this, id, learnMenu.TrackPopupMenu(screenX, screenY, this));
     return;
+  }
+  // The output may have changed by itself since (a server lost, or back), so this is read now.
+  if (services.output != nullptr) {
+    systemMenu.SetMenuItemText(kSoundStatusCommand, services.output->GetStatus().c_str());
+    systemMenu.CheckMenuItem(kLowLatencyCommand, services.output->GetMode() == OutputMode::kLowLatency);
   }
   const int command = systemMenu.TrackPopupMenu(screenX, screenY, this);
   if (command != 0) {

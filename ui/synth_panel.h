@@ -86,6 +86,8 @@ class CSynthPanel : public CDialog, public CControllerPanel {
   static constexpr int kAboutCommand = 16;
   // The menu's "Low latency" check item: switches between the classic and the low-latency output.
   static constexpr int kLowLatencyCommand = 48;
+  // The grayed entry under it that says what plays.
+  static constexpr int kSoundStatusCommand = 64;
   // Where the choice is kept between runs: the settings file in the user's configuration folder.
   static constexpr const char* kSettingsOrganization = "Quembrel";
   static constexpr const char* kSettingsApplication = "Quembrel";

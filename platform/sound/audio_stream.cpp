@@ -1,6 +1,7 @@
 // The audio stream: device set-up, the audio thread's refill loop and the stop handshake.
 #include "platform/sound/audio_stream.h"
 
+#include <algorithm>
 #include <cstring>
 
 CAudioStream g_audioStream;
@@ -30,7 +31,7 @@ bool CAudioStream::IsStopped() const {
          running.load(std::memory_order_acquire) == 0;
 }
 
-bool CAudioStream::Start(BlockCallback blockCallback) {
+bool CAudioStream::Start(BlockCallback blockCallback, bool renderAhead) {
   if (!IsStopped()) Stop();
   callback = blockCallback;
   layer = nextLayer;
@@ -45,7 +46,13 @@ bool CAudioStream::Start(BlockCallback blockCallback) {
   SoundRegion first{};
   SoundRegion second{};
   if (loopBuffer->Lock(0, kLoopBytes, &first, &second)) {
-    if (first.data) std::memset(first.data, 0, first.byteCount);
+    if (first.data) {
+      if (renderAhead && callback) {
+        callback(static_cast<std::int16_t*>(first.data), static_cast<std::int32_t>(first.byteCount));
+      } else {
+        std::memset(first.data, 0, first.byteCount);
+      }
+    }
     loopBuffer->Commit(first, second);
   }
   if (!loopBuffer->PlayLooping()) return false;
@@ -56,7 +63,7 @@ bool CAudioStream::Start(BlockCallback blockCallback) {
   return true;
 }
 
-void CAudioStream::Stop() {
+void CAudioStream::EndThread() {
   if (running.load(std::memory_order_acquire) == 1) {
     do {
       stopRequest.store(1, std::memory_order_release);
@@ -66,6 +73,10 @@ void CAudioStream::Stop() {
     layer->CloseThread(thread);
     thread = kNoSoundThread;
   }
+}
+
+void CAudioStream::Stop() {
+  EndThread();
   loopBuffer.reset();
   primaryBuffer.reset();
   device.reset();
@@ -91,6 +102,13 @@ std::uint32_t CAudioStream::AudioThreadProc(void* param) {
 
 bool CAudioStream::FillBuffer() {
   if (!loopBuffer) return false;
+  // While the sound system under the loop is gone its play position stands still, which a pass
+  // would take for a whole loop played: nothing is rendered, nor recorded, until it is back.
+  if (device && device->IsLost()) {
+    const bool stopping = stopRequest.load(std::memory_order_acquire) != 0;
+    if (stopping) running.store(0, std::memory_order_release);
+    return !stopping;
+  }
   std::uint32_t play = 0;
   // A position outside the loop is as good as none; an odd one is taken down to its sample.
   if (!loopBuffer->ReadPlayPosition(&play) || play >= kLoopBytes) play = 0;
@@ -124,3 +142,32 @@ bool CAudioStream::FillBuffer() {
   if (stopping) running.store(0, std::memory_order_release);
   return !stopping;
 }
+
+// Each pass renders up to the play position, so everything from there round to the write position
+// is rendered and not yet heard: the whole loop right after a pass.
+std::uint32_t CAudioStream::StopKeepingUnheard(std::int16_t* out, std::uint32_t capacity) {
+  EndThread();
+  std::uint32_t count = 0;
+  std::uint32_t play = 0;
+  if (loopBuffer && loopBuffer->StopPlaying() && loopBuffer->ReadPlayPosition(&play) && play < kLoopBytes) {
+    play &= ~1u;
+    const std::uint32_t bytes = writePos > play ? writePos - play : writePos + kLoopBytes - play;
+    SoundRegion first{};
+    SoundRegion second{};
+    if (out != nullptr && loopBuffer->Lock(play, bytes, &first, &second)) {
+      for (const SoundRegion& region : {first, second}) {
+        const std::uint32_t n = std::min(region.byteCount / 2, capacity - count);
+        if (region.data != nullptr) std::memcpy(out + count, region.data, n * 2);
+        count += n;
+      }
+    }
+  }
+  Stop();
+  return count;
+}
+
+bool CAudioStream::IsLost() const { return device && device->IsLost(); }
+
+bool CAudioStream::Reconnect() { return device && device->Reconnect(); }
+
+std::string CAudioStream::Describe() const { return device ? device->Describe() : ""; }

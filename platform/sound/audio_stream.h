@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "output/block_callback.h"
 #include "platform/sound/sound_host_layer.h"
@@ -43,8 +44,19 @@ class CAudioStream {
   void SetSoundLayer(CSoundLayer* layer);
   // True when the buffer plays and the audio thread runs. A stream that is not stopped is
   // stopped first.
-  bool Start(BlockCallback callback);
+  // With `renderAhead` the loop starts full of rendered sound rather than silence, so what follows
+  // another output is heard at once.
+  bool Start(BlockCallback callback, bool renderAhead = false);
   void Stop();
+  // Stops as Stop does and copies what was rendered but not yet heard, oldest first, into `out`
+  // (at most `capacity` samples); returns how many. For handing over to another output.
+  std::uint32_t StopKeepingUnheard(std::int16_t* out, std::uint32_t capacity);
+  // Control thread, while started: whether the sound system under the loop has gone away, opening
+  // it again under the same loop (true once it plays), and what plays.
+  bool IsLost() const;
+  bool HasLoop() const { return loopBuffer != nullptr; }
+  bool Reconnect();
+  std::string Describe() const;
   // Back to the starting state, keeping callback and window. On a stream that is not stopped
   // this is a Stop, so that no buffer is dropped under the audio thread.
   void Reset();
@@ -55,6 +67,7 @@ class CAudioStream {
 
  private:
   bool IsStopped() const;
+  void EndThread();
 
   BlockCallback callback;
   std::unique_ptr<CSoundDevice> device;

@@ -6,12 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-
-void IgnoreJackMessage(const char*) {}
-
-}  // namespace
-
 bool CJackPlayback::AutoConnectWanted() {
   const char* value = std::getenv(kNoAutoConnectVariable);
   return value == nullptr || value[0] == '\0' || std::strcmp(value, "0") == 0;
@@ -23,15 +17,4 @@ void CJackPlayback::Connect(jack_client_t* client, const char* port) {
   if (playback == nullptr) return;
   for (int i = 0; i < kPlaybackPorts && playback[i] != nullptr; ++i) jack_connect(client, port, playback[i]);
   jack_free(playback);
-}
-
-void CJackPlayback::ConnectFromOutside(const char* port) {
-  if (!AutoConnectWanted()) return;
-  jack_set_error_function(&IgnoreJackMessage);
-  jack_set_info_function(&IgnoreJackMessage);
-  jack_status_t status{};
-  jack_client_t* client = jack_client_open("Quembrel connect", JackNoStartServer, &status);
-  if (client == nullptr) return;
-  Connect(client, port);
-  jack_client_close(client);
 }

@@ -17,7 +17,4 @@ class CJackPlayback {
   static bool AutoConnectWanted();
   // Connects the output port named `port` through `client`, which may be any client of the server.
   static void Connect(_jack_client* client, const char* port);
-  // The same through a short-lived client of its own, for an output whose client the program
-  // does not hold (the classic stream's, which the sound library opens).
-  static void ConnectFromOutside(const char* port);
 };

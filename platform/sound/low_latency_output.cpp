@@ -7,10 +7,14 @@
 #include <jack/midiport.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 
 #include "output/event_slicer.h"
 #include "platform/sound/jack_playback.h"
+#include "platform/sound/pulse_server.h"
 #include "platform/sound/rtaudio_output.h"
+#include "platform/sound/sound_status.h"
 #include "platform/sound/transport_follower.h"
 #include "sequencer/midi_note_handler.h"
 
@@ -27,24 +31,50 @@ CLowLatencyOutput::CLowLatencyOutput()
       audioPort(nullptr),
       midiPort(nullptr),
       periodFrames(0),
-      queuedPeriods(0) {}
+      queuedPeriods(0),
+      lost(false),
+      leadIn(new std::int16_t[kMaxLeadIn]) {}
 
 CLowLatencyOutput::~CLowLatencyOutput() { Stop(); }
 
 bool CLowLatencyOutput::Start(BlockCallback renderBlock, CNoteTarget* midiTarget) {
   Stop();
+  // Handed-over sound is for this start only.
+  if (!leadInArmed) leadInCount = 0;
+  leadInArmed = false;
   if (renderBlock == nullptr) return false;
   render = renderBlock;
   if (midiTarget != nullptr) notes = std::make_unique<CMidiNoteHandler>(*midiTarget);
-  if (StartJack() || StartCallbackStream(RtAudio::LINUX_PULSE, Backend::kPulse) ||
-      StartCallbackStream(RtAudio::LINUX_ALSA, Backend::kAlsa)) {
-    return true;
+  lost.store(false, std::memory_order_release);
+  failure.clear();
+  if (StartJack()) return true;
+  const PulseServerInfo pulse = ProbePulseServer();
+  if (pulse.reachable) {
+    system = pulse.IsPipeWire() ? "PulseAudio (PipeWire)" : "PulseAudio";
+    const unsigned int count = kPulseBufferCount;
+    if (StartCallbackStream(RtAudio::LINUX_PULSE, Backend::kPulse, pulse.sinkRate, count)) return true;
+    std::fprintf(stderr, "quembrel: %s is there but refused the low-latency stream: %s\n", system.c_str(),
+                 failure.c_str());
   }
+  system = "ALSA default";
+  if (StartCallbackStream(RtAudio::LINUX_ALSA, Backend::kAlsa, 0, kCallbackBufferCount)) return true;
   Stop();
   return false;
 }
 
-void CLowLatencyOutput::Stop() {
+void CLowLatencyOutput::SetLeadIn(const std::int16_t* samples, std::uint32_t count) {
+  leadInCount = std::min<std::uint32_t>(count, kMaxLeadIn);
+  leadInDone = 0;
+  leadInArmed = true;
+  if (leadInCount > 0) std::memcpy(leadIn.get(), samples, leadInCount * sizeof(std::int16_t));
+}
+
+std::string CLowLatencyOutput::Describe() const {
+  if (backend == Backend::kNone) return "";
+  return DescribeSound(system, converter.OutputRate(), queuedPeriods, GetPeriodFrames());
+}
+
+void CLowLatencyOutput::Stop(bool playQueued) {
   if (jackClient != nullptr) {
     // Deactivating returns once the process callback has run for the last time.
     jack_deactivate(jackClient);
@@ -55,7 +85,13 @@ void CLowLatencyOutput::Stop() {
   }
   if (audio) {
     try {
-      if (audio->isStreamRunning()) audio->abortStream();
+      if (audio->isStreamRunning()) {
+        if (playQueued && !IsLost()) {
+          audio->stopStream();
+        } else {
+          audio->abortStream();
+        }
+      }
       if (audio->isStreamOpen()) audio->closeStream();
     } catch (const RtAudioError&) {
     }
@@ -88,15 +124,19 @@ bool CLowLatencyOutput::StartJack() {
   midiPort = jack_port_register(jackClient, kMidiPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
   if (audioPort == nullptr || midiPort == nullptr || frames > kMaxJackFrames ||
       !converter.Init(rate, kMaxJackFrames)) {
+    failure = "JACK refused the ports";
+    std::fprintf(stderr, "quembrel: %s\n", failure.c_str());
     Stop();
     return false;
   }
+  system = "JACK";
   engineFrames = std::make_unique<std::int16_t[]>(converter.MaxEngineFrames());
   periodFrames.store(frames, std::memory_order_relaxed);
   // The sample is heard one period after the cycle that wrote it.
   queuedPeriods = 1;
   jack_set_process_callback(jackClient, &CLowLatencyOutput::JackProcess, this);
   jack_set_buffer_size_callback(jackClient, &CLowLatencyOutput::JackBufferSize, this);
+  jack_on_shutdown(jackClient, &CLowLatencyOutput::JackShutdown, this);
   if (jack_activate(jackClient) != 0) {
     Stop();
     return false;
@@ -106,10 +146,16 @@ bool CLowLatencyOutput::StartJack() {
   return true;
 }
 
-bool CLowLatencyOutput::StartCallbackStream(int api, Backend candidate) {
-  RtAudioOutput opened = OpenRtAudioOutput(static_cast<RtAudio::Api>(api), kClientName, kCallbackFrames,
-                                           kCallbackBufferCount, true, &CLowLatencyOutput::CallbackProcess, this);
-  if (!opened.audio || !converter.Init(static_cast<int>(opened.rate), static_cast<int>(opened.frames))) {
+bool CLowLatencyOutput::StartCallbackStream(int api, Backend candidate, unsigned int rate, unsigned int count) {
+  const unsigned int frames = candidate == Backend::kPulse ? kPulseCallbackFrames : kCallbackFrames;
+  RtAudioOutput opened = OpenRtAudioOutput(static_cast<RtAudio::Api>(api), kClientName, rate, frames,
+                                           count, true, &CLowLatencyOutput::CallbackProcess, this);
+  if (!opened.audio) {
+    failure = opened.why;
+    return false;
+  }
+  if (!converter.Init(static_cast<int>(opened.rate), static_cast<int>(opened.frames))) {
+    failure = "the rate converter cannot take " + std::to_string(opened.rate) + " Hz";
     return false;
   }
   engineFrames = std::make_unique<std::int16_t[]>(converter.MaxEngineFrames());
@@ -118,7 +164,8 @@ bool CLowLatencyOutput::StartCallbackStream(int api, Backend candidate) {
   audio = std::move(opened.audio);
   try {
     audio->startStream();
-  } catch (const RtAudioError&) {
+  } catch (const RtAudioError& error) {
+    failure = error.getMessage();
   }
   if (!audio->isStreamRunning()) {
     Stop();
@@ -134,13 +181,21 @@ void CLowLatencyOutput::RenderPeriod(float* out, int frames, void* midiBuffer) {
     std::fill(out, out + frames, 0.0f);
     return;
   }
+  // Sound handed over by the output before comes first; events stamped within it act where the
+  // newly rendered sound begins.
+  const int handed = static_cast<int>(std::min<std::uint32_t>(leadInCount - leadInDone, static_cast<std::uint32_t>(total)));
   std::int16_t* engine = engineFrames.get();
+  if (handed > 0) {
+    std::copy_n(leadIn.get() + leadInDone, handed, engine);
+    leadInDone += static_cast<std::uint32_t>(handed);
+  }
+  std::int16_t* fresh = engine + handed;
   if (transport != nullptr) transport->BeginBlock(jackClient, 0.0, false);
-  CEventSlicer slicer(total, [this, engine](int from, int to) {
+  CEventSlicer slicer(total - handed, [this, fresh](int from, int to) {
     if (transport != nullptr) {
-      transport->Render(render, engine, from, to);
+      transport->Render(render, fresh, from, to);
     } else {
-      render(engine + from, (to - from) * 2);
+      render(fresh + from, (to - from) * 2);
     }
   });
   if (midiBuffer != nullptr) {
@@ -149,12 +204,12 @@ void CLowLatencyOutput::RenderPeriod(float* out, int frames, void* midiBuffer) {
       jack_midi_event_t event{};
       if (jack_midi_event_get(&event, midiBuffer, i) != 0) continue;
       // Render up to the frame heard where the event was stamped, then let it act.
-      slicer.RenderToEvent(converter.EngineOffsetFor(static_cast<int>(event.time)));
+      slicer.RenderToEvent(std::max(converter.EngineOffsetFor(static_cast<int>(event.time)) - handed, 0));
       if (notes) notes->Receive(event.buffer, event.size);
     }
   }
   slicer.Finish();
-  if (transport != nullptr) transport->EndBlock(total);
+  if (transport != nullptr) transport->EndBlock(total - handed);
   converter.Process(engine, out, frames);
 }
 
@@ -174,9 +229,20 @@ int CLowLatencyOutput::JackBufferSize(std::uint32_t frames, void* arg) {
   return 0;
 }
 
+// Called on a thread of the JACK library once the server has dropped the client: no process
+// callback runs after it.
+void CLowLatencyOutput::JackShutdown(void* arg) {
+  static_cast<CLowLatencyOutput*>(arg)->lost.store(true, std::memory_order_release);
+}
+
 int CLowLatencyOutput::CallbackProcess(void* output, void*, unsigned int frames, double, unsigned int,
                                        void* arg) {
-  static_cast<CLowLatencyOutput*>(arg)->RenderPeriod(static_cast<float*>(output),
-                                                     static_cast<int>(frames), nullptr);
+  auto* self = static_cast<CLowLatencyOutput*>(arg);
+  if (StreamFailedOnThisThread()) {
+    // The server or device is gone: end the stream here rather than render for nobody.
+    self->lost.store(true, std::memory_order_release);
+    return 2;
+  }
+  self->RenderPeriod(static_cast<float*>(output), static_cast<int>(frames), nullptr);
   return 0;
 }

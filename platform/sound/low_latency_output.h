@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "output/block_callback.h"
 #include "output/rate_converter.h"
@@ -37,9 +38,15 @@ class CLowLatencyOutput {
   // The audio port keeps the name the classic stream's port has, so connections made to one hold
   // for the other.
   static constexpr const char* kAudioPortName = "outport 0";
-  // The callback stream's period where the program chooses it, and how many it queues.
+  // The callback stream's period where the program chooses it, and how many it queues. On a
+  // PulseAudio server 4 x 256 frames played a minute without a gap on a busy machine, where the
+  // 2 x 128 that suit a sound card left gaps every few seconds.
   static constexpr unsigned kCallbackFrames = 128;
+  static constexpr unsigned kPulseCallbackFrames = 256;
   static constexpr unsigned kCallbackBufferCount = 2;
+  static constexpr unsigned kPulseBufferCount = 4;
+  // The most engine frames of sound handed over by another output that the first periods play.
+  static constexpr unsigned kMaxLeadIn = 8192;
   // The largest JACK period the converter is prepared for.
   static constexpr int kMaxJackFrames = 8192;
 
@@ -56,7 +63,19 @@ class CLowLatencyOutput {
   // The follower that places the riff's steps on the JACK transport (none: the riff's own clock
   // always rules). Only while stopped; it must outlive the output's running.
   void SetTransportFollower(CTransportFollower* follower) { transport = follower; }
-  void Stop();
+  // With `playQueued` what the backend holds is played out first, for a hand-over to the other
+  // output that neither drops nor repeats sound.
+  void Stop(bool playQueued = false);
+  // Before Start: engine samples already rendered, and recorded, by the output that played before,
+  // but not yet heard. The first periods play them before rendering anything new, so the switch
+  // neither drops nor repeats sound. Start consumes them.
+  void SetLeadIn(const std::int16_t* samples, std::uint32_t count);
+  // True once the running stream's server or device has gone away; Stop and Start again then.
+  bool IsLost() const { return lost.load(std::memory_order_acquire); }
+  // What plays, e.g. "JACK · 44100 Hz · 1 × 128 frames"; empty while stopped.
+  std::string Describe() const;
+  // Why the last Start failed on a backend that was there; empty when none was.
+  const std::string& GetFailure() const { return failure; }
 
   Backend GetBackend() const { return backend; }
   bool IsRunning() const { return backend != Backend::kNone; }
@@ -70,10 +89,11 @@ class CLowLatencyOutput {
 
  private:
   bool StartJack();
-  bool StartCallbackStream(int api, Backend candidate);
+  bool StartCallbackStream(int api, Backend candidate, unsigned int rate, unsigned int count);
   void RenderPeriod(float* out, int frames, void* midiBuffer);
   static int JackProcess(std::uint32_t frames, void* self);
   static int JackBufferSize(std::uint32_t frames, void* self);
+  static void JackShutdown(void* self);
   static int CallbackProcess(void* output, void* input, unsigned int frames, double streamTime,
                              unsigned int status, void* self);
 
@@ -89,4 +109,13 @@ class CLowLatencyOutput {
   std::unique_ptr<RtAudio> audio;
   std::atomic<int> periodFrames;
   int queuedPeriods;
+  std::atomic<bool> lost;
+  std::string system;
+  std::string failure;
+  // Handed-over samples, and how many of them the callback has still to play; both set before the
+  // stream starts and only the callback's afterwards.
+  std::unique_ptr<std::int16_t[]> leadIn;
+  std::uint32_t leadInCount = 0;
+  std::uint32_t leadInDone = 0;
+  bool leadInArmed = false;
 };

@@ -83,10 +83,12 @@ CMidiInput::CMidiInput() = default;
 CMidiInput::~CMidiInput() { Close(); }
 
 bool CMidiInput::Open(CNoteTarget& noteTarget) {
-  Close();
+  std::lock_guard<std::mutex> guard(control);
+  CloseLocked();
   target = &noteTarget;
-  for (std::size_t i = 0; i < ports.size(); ++i) OpenPort(i);
-  return GetOpenPortCount() > 0;
+  bool any = false;
+  for (std::size_t i = 0; i < ports.size(); ++i) any = OpenPort(i) || any;
+  return any;
 }
 
 bool CMidiInput::OpenPort(std::size_t index) {
@@ -99,6 +101,7 @@ bool CMidiInput::OpenPort(std::size_t index) {
 }
 
 void CMidiInput::SetJackPortOpen(bool open) {
+  std::lock_guard<std::mutex> guard(control);
   Port& port = ports[1];
   if (target == nullptr || open == (port.in != nullptr)) return;
   if (open) {
@@ -110,6 +113,11 @@ void CMidiInput::SetJackPortOpen(bool open) {
 }
 
 void CMidiInput::Close() {
+  std::lock_guard<std::mutex> guard(control);
+  CloseLocked();
+}
+
+void CMidiInput::CloseLocked() {
   // Closing a port joins its MIDI thread, so the handlers and the target outlive every callback.
   for (Port& port : ports) {
     port.in.reset();
@@ -119,6 +127,7 @@ void CMidiInput::Close() {
 }
 
 int CMidiInput::GetOpenPortCount() const {
+  std::lock_guard<std::mutex> guard(control);
   return static_cast<int>(std::count_if(ports.begin(), ports.end(),
                                         [](const Port& port) { return port.in != nullptr; }));
 }

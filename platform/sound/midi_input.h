@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
+#include <mutex>
 
 class CMidiNoteHandler;
 class CNoteTarget;
@@ -39,7 +40,11 @@ class CMidiInput {
   };
 
   bool OpenPort(std::size_t index);
+  void CloseLocked();
 
   std::array<Port, 2> ports;
   CNoteTarget* target = nullptr;
+  // The control calls may come from two threads (the UI's, and the output's watch thread handing
+  // over the JACK port); the MIDI threads never take it.
+  mutable std::mutex control;
 };

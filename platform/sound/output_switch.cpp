@@ -1,58 +1,180 @@
-// The output switch: which output runs, the MIDI port hand-over, and the latency it reports.
+// The output switch: which output runs, the hand-over between them, the MIDI port hand-over, the
+// watch thread that brings a lost output back, and the latency and status it reports.
 #include "platform/sound/output_switch.h"
+
+#include <cstdio>
+#include <vector>
 
 #include "platform/sound/audio_stream.h"
 
 COutputSwitch::COutputSwitch()
-    : mode(OutputMode::kClassic), render(nullptr), midiTarget(nullptr), latencyFrames(0) {
+    : mode(OutputMode::kClassic),
+      chosen(OutputMode::kClassic),
+      render(nullptr),
+      midiTarget(nullptr),
+      latencyFrames(0),
+      playing(false) {
   lowLatency.SetTransportFollower(&transport);
 }
 
+COutputSwitch::~COutputSwitch() {
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    quit = true;
+  }
+  wake.notify_all();
+  if (watcher.joinable()) watcher.join();
+  Stop();
+}
+
 void COutputSwitch::SetFollowTransport(bool on) {
+  std::lock_guard<std::mutex> guard(lock);
   transport.SetEnabled(on);
   // The classic stream reads the transport through a client of the follower's; the low-latency
   // output reads it through its own.
-  if (on && mode == OutputMode::kClassic && render != nullptr) transport.OpenClient();
+  if (on && mode.load(std::memory_order_relaxed) == OutputMode::kClassic && render != nullptr) {
+    transport.OpenClient();
+  }
 }
 
 bool COutputSwitch::Start(OutputMode newMode, BlockCallback renderBlock, CNoteTarget* target) {
-  Stop();
+  std::unique_lock<std::mutex> guard(lock);
+  StopLocked();
   render = renderBlock;
   midiTarget = target;
-  if (newMode == OutputMode::kLowLatency && StartLowLatency()) return true;
-  return StartClassic();
+  chosen = newMode;
+  active = true;
+  if (!watcher.joinable()) watcher = std::thread(&COutputSwitch::Watch, this);
+  const bool started = StartLocked(newMode, false);
+  Announce();
+  return started;
 }
 
 bool COutputSwitch::Switch(OutputMode newMode) {
-  if (newMode == mode && (mode == OutputMode::kClassic || lowLatency.IsRunning())) return true;
-  return Start(newMode, render, midiTarget);
+  std::unique_lock<std::mutex> guard(lock);
+  if (!active) return false;
+  chosen = newMode;
+  if (playing.load(std::memory_order_relaxed) && newMode == mode.load(std::memory_order_relaxed)) return true;
+  const bool started = StartLocked(newMode, true);
+  Announce();
+  return started;
 }
 
 void COutputSwitch::Stop() {
+  std::lock_guard<std::mutex> guard(lock);
+  active = false;
+  StopLocked();
+}
+
+std::string COutputSwitch::GetStatus() const {
+  std::lock_guard<std::mutex> guard(lock);
+  return status;
+}
+
+void COutputSwitch::StopLocked() {
   lowLatency.Stop();
   g_audioStream.Stop();
   transport.ServeClassicStream(nullptr);
   transport.CloseClient();
   latencyFrames.store(0, std::memory_order_relaxed);
-  mode = OutputMode::kClassic;
+  playing.store(false, std::memory_order_release);
+  mode.store(OutputMode::kClassic, std::memory_order_relaxed);
 }
 
-bool COutputSwitch::StartClassic() {
-  mode = OutputMode::kClassic;
+// With `handOver`, what the running output has rendered and not yet played goes to the next one:
+// the classic loop's unheard samples open the low-latency stream; the classic loop starts full of
+// fresh sound rather than silence, following straight on from what the low-latency output played.
+bool COutputSwitch::StartLocked(OutputMode newMode, bool handOver) {
+  const bool wasClassic = playing.load(std::memory_order_relaxed) && mode.load(std::memory_order_relaxed) == OutputMode::kClassic;
+  if (handOver && wasClassic && newMode == OutputMode::kLowLatency) {
+    std::vector<std::int16_t> unheard(CAudioStream::kLoopBytes / 2);
+    const std::uint32_t count = g_audioStream.StopKeepingUnheard(unheard.data(), static_cast<std::uint32_t>(unheard.size()));
+    lowLatency.SetLeadIn(unheard.data(), count);
+  } else if (handOver) {
+    lowLatency.Stop(true);
+  }
+  StopLocked();
+  bool started = newMode == OutputMode::kLowLatency && StartLowLatency();
+  if (!started) started = StartClassic(handOver);
+  playing.store(started, std::memory_order_release);
+  lossAnnounced = false;
+  nextTry = std::chrono::steady_clock::now() + kRetryInterval;
+  return started;
+}
+
+bool COutputSwitch::StartClassic(bool renderAhead) {
+  mode.store(OutputMode::kClassic, std::memory_order_relaxed);
   midi.SetJackPortOpen(true);
   if (transport.IsEnabled()) transport.OpenClient();
   transport.ServeClassicStream(render);
-  if (!g_audioStream.Start(&CTransportFollower::RenderClassicBlock)) return false;
+  if (!g_audioStream.Start(&CTransportFollower::RenderClassicBlock, renderAhead)) {
+    g_audioStream.Stop();
+    return false;
+  }
   latencyFrames.store(static_cast<int>(g_audioStream.LatencyFrames()), std::memory_order_relaxed);
   return true;
 }
 
 bool COutputSwitch::StartLowLatency() {
   if (!lowLatency.Start(render, midiTarget)) return false;
-  mode = OutputMode::kLowLatency;
+  mode.store(OutputMode::kLowLatency, std::memory_order_relaxed);
   if (lowLatency.HasMidiPort()) midi.SetJackPortOpen(false);
   const long long frames = static_cast<long long>(lowLatency.GetLatencyFrames()) *
                            CRateConverter::kEngineRate / lowLatency.GetDeviceRate();
   latencyFrames.store(static_cast<int>(frames), std::memory_order_relaxed);
   return true;
+}
+
+bool COutputSwitch::IsLostLocked() const {
+  if (!playing.load(std::memory_order_relaxed)) return true;
+  return mode.load(std::memory_order_relaxed) == OutputMode::kClassic ? g_audioStream.IsLost() : lowLatency.IsLost();
+}
+
+void COutputSwitch::Announce() {
+  if (playing.load(std::memory_order_relaxed)) {
+    const bool low = mode.load(std::memory_order_relaxed) == OutputMode::kLowLatency;
+    status = "Sound: " + (low ? lowLatency.Describe() : g_audioStream.Describe()) + (low ? " · low latency" : " · classic");
+  } else {
+    status = "Sound: none (no JACK server, no PulseAudio server and no ALSA device would play); trying again";
+  }
+  std::fprintf(stderr, "%s\n", status.c_str());
+}
+
+void COutputSwitch::Watch() {
+  std::unique_lock<std::mutex> guard(lock);
+  while (!quit) {
+    wake.wait_for(guard, kWatchInterval);
+    if (quit || !active || !IsLostLocked()) continue;
+    if (!lossAnnounced) {
+      lossAnnounced = true;
+      if (playing.load(std::memory_order_relaxed)) {
+        status = "Sound: stopped, the sound system went away; it comes back by itself";
+        std::fprintf(stderr, "quembrel: the sound stopped: the sound system went away. It comes back by itself "
+                             "as soon as one is there again.\n");
+      }
+      playing.store(false, std::memory_order_release);
+      latencyFrames.store(0, std::memory_order_relaxed);
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextTry) continue;
+    nextTry = now + kRetryInterval;
+    // The classic loop stays, with its play position and what it has not yet played, and only the
+    // stream under it is opened again; the low-latency output starts anew.
+    bool back = false;
+    if (chosen == OutputMode::kClassic && mode.load(std::memory_order_relaxed) == OutputMode::kClassic &&
+        g_audioStream.HasLoop()) {
+      back = g_audioStream.Reconnect();
+      if (back) latencyFrames.store(static_cast<int>(g_audioStream.LatencyFrames()), std::memory_order_relaxed);
+    } else {
+      StopLocked();
+      back = StartLocked(chosen, false);
+    }
+    if (!back) continue;
+    playing.store(true, std::memory_order_release);
+    lossAnnounced = false;
+    // The MIDI input's JACK port opens anew on the server that is there now.
+    midi.SetJackPortOpen(false);
+    midi.SetJackPortOpen(mode.load(std::memory_order_relaxed) == OutputMode::kClassic || !lowLatency.HasMidiPort());
+    Announce();
+  }
 }

@@ -32,4 +32,7 @@ class CSoundBuffer {
   virtual bool ReadPlayPosition(std::uint32_t* position) = 0;
   // Makes a buffer whose memory the system took away usable again.
   virtual bool Recover() = 0;
+  // Stops playing, keeping the buffer's bytes and its play position where they are. Buffers that
+  // cannot stop before they are destroyed say false.
+  virtual bool StopPlaying() { return false; }
 };

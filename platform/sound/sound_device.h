@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/sound/sound_buffer.h"
 #include "platform/sound/sound_format.h"
@@ -28,4 +29,10 @@ class CSoundDevice {
   // From a sample leaving the looping buffer to it being heard, in engine frames (44100 Hz): what
   // the device's own buffers hold. None for a device that plays the loop directly.
   virtual std::uint32_t GetOutputLatencyFrames() const { return 0; }
+  // True once the sound system under a playing looping buffer has gone away; Reconnect then opens
+  // it again under the same buffer, which plays on from where it stopped (true when it does).
+  virtual bool IsLost() const { return false; }
+  virtual bool Reconnect() { return true; }
+  // What plays, in a few words for the user; empty where there is nothing to say.
+  virtual std::string Describe() const { return ""; }
 };

@@ -15,7 +15,7 @@ std::unique_ptr<CHostSoundDevice> CHostSoundDevice::Open() {
 }
 
 CHostSoundDevice::CHostSoundDevice(std::unique_ptr<CHostSoundOutput> opened)
-    : output(std::move(opened)), latencyFrames(output ? output->GetLatencyFrames() : 0) {}
+    : output(std::move(opened)), stream(output.get()) {}
 
 // The sound server shares the card between programs; there is nothing to claim.
 bool CHostSoundDevice::ClaimExclusive(SoundWindow) { return true; }
@@ -32,4 +32,12 @@ std::unique_ptr<CSoundBuffer> CHostSoundDevice::CreateLoopBuffer(std::uint32_t b
   return std::make_unique<CHostLoopBuffer>(std::move(output));
 }
 
-std::uint32_t CHostSoundDevice::GetOutputLatencyFrames() const { return latencyFrames; }
+std::uint32_t CHostSoundDevice::GetOutputLatencyFrames() const {
+  return stream != nullptr ? stream->GetLatencyFrames() : 0;
+}
+
+bool CHostSoundDevice::IsLost() const { return stream != nullptr && stream->IsLost(); }
+
+bool CHostSoundDevice::Reconnect() { return stream != nullptr && stream->Reopen(); }
+
+std::string CHostSoundDevice::Describe() const { return stream != nullptr ? stream->Describe() : ""; }

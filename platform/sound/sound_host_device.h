@@ -19,9 +19,12 @@ class CHostSoundDevice : public CSoundDevice {
   std::unique_ptr<CSoundBuffer> CreateLoopBuffer(std::uint32_t byteCount,
                                                  const SoundFormat& format) override;
   std::uint32_t GetOutputLatencyFrames() const override;
+  bool IsLost() const override;
+  bool Reconnect() override;
+  std::string Describe() const override;
 
  private:
   std::unique_ptr<CHostSoundOutput> output;
-  // Kept from the opened output, which the looping buffer takes over.
-  std::uint32_t latencyFrames;
+  // The output, also once the looping buffer has taken it over: buffers go before their device.
+  CHostSoundOutput* stream;
 };

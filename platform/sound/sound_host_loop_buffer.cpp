@@ -30,3 +30,8 @@ bool CHostLoopBuffer::ReadPlayPosition(std::uint32_t* position) {
 
 // Our memory is never taken away, so there is nothing to restore.
 bool CHostLoopBuffer::Recover() { return true; }
+
+bool CHostLoopBuffer::StopPlaying() {
+  output->Close(true);
+  return true;
+}

@@ -20,6 +20,7 @@ class CHostLoopBuffer : public CSoundBuffer {
   bool PlayLooping() override;
   bool ReadPlayPosition(std::uint32_t* position) override;
   bool Recover() override;
+  bool StopPlaying() override;
 
  private:
   std::unique_ptr<CHostSoundOutput> output;

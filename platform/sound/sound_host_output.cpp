@@ -1,97 +1,211 @@
-// The host's sound output over RtAudio, with its backend order and its callback.
+// The host's sound output: its backend order, its own JACK client, the RtAudio streams, and the
+// callback they share.
 #include "platform/sound/sound_host_output.h"
 
 #include <RtAudio.h>
+#include <jack/jack.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include "platform/sound/jack_playback.h"
+#include "platform/sound/pulse_server.h"
 #include "platform/sound/rtaudio_output.h"
+#include "platform/sound/sound_status.h"
 
-CHostSoundOutput::CHostSoundOutput() : started(false), floatSamples(false) {}
+namespace {
+
+void IgnoreJackMessage(const char*) {}
+
+}  // namespace
+
+CHostSoundOutput::CHostSoundOutput() : started(false), lost(false), floatSamples(false) {}
 
 CHostSoundOutput::~CHostSoundOutput() { Close(); }
 
 bool CHostSoundOutput::Open() {
-  if (audio) return true;
-  return OpenWith(RtAudio::UNIX_JACK) || OpenWith(RtAudio::LINUX_PULSE) || OpenWith(RtAudio::LINUX_ALSA);
+  if (IsOpen()) return true;
+  failure.clear();
+  if (OpenJack()) return true;
+  const PulseServerInfo pulse = ProbePulseServer();
+  if (pulse.reachable) {
+    system = pulse.IsPipeWire() ? "PulseAudio (PipeWire)" : "PulseAudio";
+    const unsigned int count = kPulseBufferCount;
+    if (OpenWith(RtAudio::LINUX_PULSE, Backend::kPulse, pulse.sinkRate, count)) return true;
+    std::fprintf(stderr, "quembrel: %s is there but refused the stream: %s\n", system.c_str(), failure.c_str());
+  }
+  system = "ALSA default";
+  if (OpenWith(RtAudio::LINUX_ALSA, Backend::kAlsa, 0, kBufferCount)) return true;
+  return false;
 }
 
-bool CHostSoundOutput::OpenWith(int api) {
-  // JACK carries 32-bit floats and the others take 16-bit samples as they are, so neither needs a
-  // conversion that could change a sample.
-  RtAudioOutput opened = OpenRtAudioOutput(static_cast<RtAudio::Api>(api), kClientName, kBufferFrames,
-                                           kBufferCount, api == RtAudio::UNIX_JACK, &CHostSoundOutput::Render,
-                                           this);
-  if (!opened.audio || !converter.Init(static_cast<int>(opened.rate), static_cast<int>(opened.frames))) {
+// Our own client rather than RtAudio's: its start and stop are plain activate and deactivate, and
+// a server that goes away only raises a flag here, where RtAudio's JACK backend closes the stream
+// from a thread of its own, under whoever is using or closing it at that moment.
+bool CHostSoundOutput::OpenJack() {
+  jack_set_error_function(&IgnoreJackMessage);
+  jack_set_info_function(&IgnoreJackMessage);
+  jack_status_t status{};
+  jackClient = jack_client_open(kClientName, static_cast<jack_options_t>(JackNoStartServer), &status);
+  if (jackClient == nullptr) return false;
+  const int rate = static_cast<int>(jack_get_sample_rate(jackClient));
+  const int period = static_cast<int>(jack_get_buffer_size(jackClient));
+  jackPort = jack_port_register(jackClient, kJackPortName, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+  if (jackPort == nullptr || period > kMaxJackFrames || !converter.Init(rate, kMaxJackFrames)) {
+    failure = "JACK refused the output port";
+    std::fprintf(stderr, "quembrel: %s\n", failure.c_str());
+    jack_client_close(jackClient);
+    jackClient = nullptr;
+    jackPort = nullptr;
     return false;
   }
-  floatSamples = opened.floatSamples;
+  jack_set_process_callback(jackClient, &CHostSoundOutput::JackProcess, this);
+  jack_on_shutdown(jackClient, &CHostSoundOutput::JackShutdown, this);
+  backend = Backend::kJack;
+  system = "JACK";
+  floatSamples = true;
+  frames = static_cast<unsigned>(period);
+  bufferCount = 1;
   // A JACK server plays a period in the cycle that takes it from the ring, so a sample waits only
-  // for that cycle to start: half a period on average. Other backends queue what they report.
-  queuedFrames = api == RtAudio::UNIX_JACK ? opened.frames / 2 : opened.frames * std::max(opened.bufferCount, 1u);
+  // for that cycle to start: half a period on average.
+  queuedFrames = frames / 2;
+  engineFrames = std::make_unique<std::int16_t[]>(converter.MaxEngineFrames());
+  return true;
+}
+
+// At a sink's own rate the server has nothing to resample; the converter does it here, as on JACK.
+// ALSA's default device (rate 0) opens at 44100 Hz where it can.
+bool CHostSoundOutput::OpenWith(int api, Backend candidate, unsigned int rate, unsigned int count) {
+  const unsigned int wanted = candidate == Backend::kPulse ? kPulseBufferFrames : kBufferFrames;
+  // Off JACK the others take 16-bit samples as they are at 44100 Hz, so nothing is converted that
+  // could change a sample.
+  RtAudioOutput opened = OpenRtAudioOutput(static_cast<RtAudio::Api>(api), kClientName, rate, wanted, count,
+                                           false, &CHostSoundOutput::Render, this);
+  if (!opened.audio) {
+    failure = opened.why;
+    return false;
+  }
+  if (!converter.Init(static_cast<int>(opened.rate), static_cast<int>(opened.frames))) {
+    failure = "the rate converter cannot take " + std::to_string(opened.rate) + " Hz";
+    return false;
+  }
+  backend = candidate;
+  floatSamples = opened.floatSamples;
+  frames = opened.frames;
+  bufferCount = std::max(opened.bufferCount, 1u);
+  queuedFrames = frames * bufferCount;
   engineFrames = std::make_unique<std::int16_t[]>(converter.MaxEngineFrames());
   audio = std::move(opened.audio);
   return true;
 }
 
 bool CHostSoundOutput::Start() {
-  if (!audio) return false;
+  if (!IsOpen()) return false;
   if (started.load(std::memory_order_acquire)) return true;
-  try {
-    audio->startStream();
-  } catch (const RtAudioError&) {
-    return false;
+  lost.store(false, std::memory_order_release);
+  if (backend == Backend::kJack) {
+    if (jack_activate(jackClient) != 0) return false;
+    CJackPlayback::Connect(jackClient, jack_port_name(jackPort));
+  } else {
+    try {
+      audio->startStream();
+    } catch (const RtAudioError& error) {
+      failure = error.getMessage();
+      return false;
+    }
+    if (!audio->isStreamRunning()) return false;
   }
-  if (!audio->isStreamRunning()) return false;
   started.store(true, std::memory_order_release);
-  if (audio->getCurrentApi() == RtAudio::UNIX_JACK) {
-    const std::string port = std::string(kClientName) + ":" + kJackPortName;
-    CJackPlayback::ConnectFromOutside(port.c_str());
-  }
   return true;
 }
 
-// Aborting rather than stopping: RtAudio's JACK stop can wait for ever under ThreadSanitizer, and
-// nothing queued needs to be heard once the loop is released.
-void CHostSoundOutput::Close() {
-  if (!audio) return;
-  try {
-    if (audio->isStreamRunning()) audio->abortStream();
-  } catch (const RtAudioError&) {
+// Aborting unless asked to play out: nothing queued needs to be heard once the loop is released,
+// and a server that is gone cannot drain it anyway.
+void CHostSoundOutput::Close(bool playQueued) {
+  if (jackClient != nullptr) {
+    // Deactivating returns once the process callback has run for the last time; on a server that
+    // is gone both calls return at once.
+    jack_deactivate(jackClient);
+    jack_client_close(jackClient);
+    jackClient = nullptr;
+    jackPort = nullptr;
   }
-  try {
-    if (audio->isStreamOpen()) audio->closeStream();
-  } catch (const RtAudioError&) {
+  if (audio) {
+    try {
+      if (audio->isStreamRunning()) {
+        if (playQueued && !IsLost()) {
+          audio->stopStream();
+        } else {
+          audio->abortStream();
+        }
+      }
+    } catch (const RtAudioError&) {
+    }
+    try {
+      if (audio->isStreamOpen()) audio->closeStream();
+    } catch (const RtAudioError&) {
+    }
+    audio.reset();
   }
-  audio.reset();
+  backend = Backend::kNone;
   started.store(false, std::memory_order_release);
+}
+
+bool CHostSoundOutput::Reopen() {
+  Close();
+  return Open() && Start();
 }
 
 CSoundRing& CHostSoundOutput::GetRing() { return ring; }
 
 std::uint32_t CHostSoundOutput::GetLatencyFrames() const {
-  if (!audio) return 0;
+  if (!IsOpen()) return 0;
   const long long deviceFrames = static_cast<long long>(queuedFrames) + converter.LatencyFrames();
   return static_cast<std::uint32_t>(deviceFrames * CRateConverter::kEngineRate / converter.OutputRate());
 }
 
-int CHostSoundOutput::Render(void* output, void*, unsigned int frames, double, unsigned int,
-                             void* user) {
+std::string CHostSoundOutput::Describe() const {
+  if (!IsOpen()) return "";
+  return DescribeSound(system, converter.OutputRate(), static_cast<int>(bufferCount), static_cast<int>(frames));
+}
+
+int CHostSoundOutput::JackProcess(std::uint32_t count, void* user) {
   auto* self = static_cast<CHostSoundOutput*>(user);
-  if (self->converter.OutputRate() != CRateConverter::kEngineRate) {
-    if (static_cast<int>(frames) > self->converter.MaxOutputFrames()) {
-      std::fill_n(static_cast<float*>(output), frames, 0.0f);
-      return 0;
-    }
-    const int engineCount = self->converter.EngineFramesFor(static_cast<int>(frames));
-    self->ring.Pull(self->engineFrames.get(), static_cast<std::uint32_t>(engineCount));
-    self->converter.Process(self->engineFrames.get(), static_cast<float*>(output), static_cast<int>(frames));
-  } else if (self->floatSamples) {
-    self->ring.PullFloat(static_cast<float*>(output), frames);
-  } else {
-    self->ring.Pull(static_cast<std::int16_t*>(output), frames);
-  }
+  self->Fill(jack_port_get_buffer(self->jackPort, count), count);
   return 0;
+}
+
+// Called on a thread of the JACK library once the server has dropped the client: no callback runs
+// after it, and the client is closed by the control thread.
+void CHostSoundOutput::JackShutdown(void* user) {
+  static_cast<CHostSoundOutput*>(user)->lost.store(true, std::memory_order_release);
+}
+
+int CHostSoundOutput::Render(void* output, void*, unsigned int count, double, unsigned int, void* user) {
+  auto* self = static_cast<CHostSoundOutput*>(user);
+  if (StreamFailedOnThisThread()) {
+    // The backend's stream has failed: stop it here, the play position where the last sound heard
+    // left it.
+    self->lost.store(true, std::memory_order_release);
+    return 2;
+  }
+  self->Fill(output, count);
+  return 0;
+}
+
+void CHostSoundOutput::Fill(void* output, unsigned int count) {
+  if (converter.OutputRate() != CRateConverter::kEngineRate) {
+    if (static_cast<int>(count) > converter.MaxOutputFrames()) {
+      std::fill_n(static_cast<float*>(output), count, 0.0f);
+      return;
+    }
+    const int engineCount = converter.EngineFramesFor(static_cast<int>(count));
+    ring.Pull(engineFrames.get(), static_cast<std::uint32_t>(engineCount));
+    converter.Process(engineFrames.get(), static_cast<float*>(output), static_cast<int>(count));
+  } else if (floatSamples) {
+    ring.PullFloat(static_cast<float*>(output), count);
+  } else {
+    ring.Pull(static_cast<std::int16_t*>(output), count);
+  }
 }

@@ -1,45 +1,66 @@
 // The host's sound output: one mono output stream on the machine's sound system, fed from a
 // CSoundRing of 44100 Hz samples. The backend is chosen at open time with no setting: a running JACK
-// server first, then a PulseAudio (or PipeWire) server, then ALSA's default device. The backend's
-// own buffer is kept to a few milliseconds so that it adds little to the loop's length. A device
-// that does not run at 44100 Hz (a JACK server at 48000 Hz) gets the samples through the rate
+// server first (a client of our own, "Quembrel" with the port "outport 0"), then a PulseAudio
+// server (plain or PipeWire's) on its default sink, then ALSA's default device. The backend's own
+// buffer is kept to a few milliseconds so that it adds little to the loop's length. A device that
+// does not run at 44100 Hz (a JACK server or a sink at 48000 Hz) gets the samples through the rate
 // converter.
 //
 // The backend's callback only copies from the ring and advances its play position: no
-// allocation, no lock, no system call. Nothing is printed, whatever the backend reports.
+// allocation, no lock, no system call. When the server goes away the callback stops taking
+// samples, so the ring keeps what was rendered but not heard; Reopen puts a new stream under the
+// same ring, which plays on from where the old one stopped.
+//
+// Open, Start, Reopen and Close belong to one control thread at a time; IsLost may be read from
+// any thread.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "output/rate_converter.h"
 #include "platform/sound/sound_ring.h"
 
 class RtAudio;
+struct _jack_client;
+struct _jack_port;
 
 class CHostSoundOutput {
  public:
   // Frames per backend callback and, where the backend lets us choose, the number of such
-  // buffers it queues: 3 x 128 frames is 8.7 ms.
+  // buffers it queues: 3 x 128 frames is 8.7 ms. A PulseAudio server (plain or PipeWire's) wakes
+  // its clients less precisely than a sound card, so there the stream asks for 4 x 512 frames:
+  // with 4 x 256 a minute of sound on a busy machine had ten times as many gaps.
   static constexpr unsigned kBufferFrames = 128;
   static constexpr unsigned kBufferCount = 3;
-  // The client name under which the stream appears in the sound server.
+  static constexpr unsigned kPulseBufferFrames = 512;
+  static constexpr unsigned kPulseBufferCount = 4;
+  // The client name under which the stream appears in the sound server, and the JACK port's.
   static constexpr const char* kClientName = "Quembrel";
-  // The name the sound library gives the stream's one JACK port.
   static constexpr const char* kJackPortName = "outport 0";
+  // The largest JACK period the converter is prepared for.
+  static constexpr int kMaxJackFrames = 8192;
 
   CHostSoundOutput();
   ~CHostSoundOutput();
   CHostSoundOutput(const CHostSoundOutput&) = delete;
   CHostSoundOutput& operator=(const CHostSoundOutput&) = delete;
 
-  // Opens the stream on the first backend that accepts it, without starting it.
+  // Opens the stream on the first backend that accepts it, without starting it. A backend that is
+  // there but refuses is reported on standard error; GetFailure keeps the last reason.
   bool Open();
   // Starts the opened stream; true when it runs.
   bool Start();
-  // Stops and closes the stream; the ring is no longer read once this returns.
-  void Close();
+  // Stops and closes the stream; the ring is no longer read once this returns. With `playQueued`
+  // what the backend holds is played out first, so that the ring's play position is what was heard.
+  void Close(bool playQueued = false);
+  // Closes a stream that was started and opens and starts one again, on whichever backend is there
+  // now, under the same ring. True when sound runs again.
+  bool Reopen();
+  // True once the running stream's server or device has gone away.
+  bool IsLost() const { return lost.load(std::memory_order_acquire); }
 
   CSoundRing& GetRing();
   // The rate the device plays at, and the converter's delay in its frames (0 at 44100 Hz).
@@ -48,18 +69,36 @@ class CHostSoundOutput {
   // From a sample taken from the ring to it being heard, in engine frames: the backend's queued
   // buffers and the converter's delay. 0 while closed.
   std::uint32_t GetLatencyFrames() const;
+  // What plays, e.g. "JACK · 44100 Hz → 48000 Hz · 1 × 256 frames"; empty while closed.
+  std::string Describe() const;
+  const std::string& GetFailure() const { return failure; }
 
  private:
+  enum class Backend { kNone, kJack, kPulse, kAlsa };
+
   static int Render(void* output, void* input, unsigned int frames, double streamTime,
                     unsigned int status, void* user);
-  bool OpenWith(int api);
+  static int JackProcess(std::uint32_t frames, void* user);
+  static void JackShutdown(void* user);
+  bool OpenJack();
+  bool OpenWith(int api, Backend candidate, unsigned int rate, unsigned int count);
+  void Fill(void* output, unsigned int frames);
+  bool IsOpen() const { return backend != Backend::kNone; }
 
+  Backend backend = Backend::kNone;
   std::unique_ptr<RtAudio> audio;
+  _jack_client* jackClient = nullptr;
+  _jack_port* jackPort = nullptr;
   CSoundRing ring;
   std::atomic<bool> started;
+  std::atomic<bool> lost;
   bool floatSamples;
+  unsigned int frames = 0;
+  unsigned int bufferCount = 0;
   // Device frames from a sample taken from the ring to it being played, the converter aside.
   unsigned int queuedFrames = 0;
+  std::string system;
+  std::string failure;
   CRateConverter converter;
   // The ring's samples for one callback when they go through the converter.
   std::unique_ptr<std::int16_t[]> engineFrames;

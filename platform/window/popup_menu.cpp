@@ -9,7 +9,7 @@ void CPopupMenu::AppendMenu(unsigned flags, int id, const char* text) {
   if (flags & kMenuSeparator) {
     items.push_back(Item{kMenuSeparator, 0, QString(), nullptr});
   } else {
-    items.push_back(Item{flags & kMenuChecked, id, QString::fromUtf8(text ? text : ""), nullptr,
+    items.push_back(Item{flags & (kMenuChecked | kMenuGrayed), id, QString::fromUtf8(text ? text : ""), nullptr,
                          (flags & kMenuChecked) != 0});
   }
 }
@@ -32,6 +32,16 @@ bool CPopupMenu::CheckMenuItem(int id, bool checked) {
 bool CPopupMenu::IsMenuItemChecked(int id) const {
   for (const Item& item : items) {
     if (!(item.flags & kMenuSeparator) && item.id == id) return (item.flags & kMenuChecked) != 0;
+  }
+  return false;
+}
+
+bool CPopupMenu::SetMenuItemText(int id, const char* text) {
+  for (Item& item : items) {
+    if (!(item.flags & (kMenuSeparator | kMenuPopup)) && item.id == id) {
+      item.text = QString::fromUtf8(text ? text : "");
+      return true;
+    }
   }
   return false;
 }
@@ -66,6 +76,7 @@ void CPopupMenu::Fill(QMenu& menu) const {
     } else {
       QAction* action = menu.addAction(item.text);
       action->setData(item.id);
+      action->setEnabled((item.flags & kMenuGrayed) == 0);
       if (item.checkable) {
         action->setCheckable(true);
         action->setChecked((item.flags & kMenuChecked) != 0);

@@ -10,6 +10,8 @@ class CWindow;
 class QMenu;
 
 constexpr unsigned kMenuString = 0x0;
+// Shown but not choosable, for an entry that only tells something.
+constexpr unsigned kMenuGrayed = 0x1;
 constexpr unsigned kMenuChecked = 0x8;
 constexpr unsigned kMenuSeparator = 0x800;
 constexpr unsigned kMenuPopup = 0x10;
@@ -32,6 +34,8 @@ class CPopupMenu {
   // Gives the entry with `id` a check mark or an empty check box; false when there is none.
   bool CheckMenuItem(int id, bool checked);
   bool IsMenuItemChecked(int id) const;
+  // Gives the entry with `id` new text; false when there is none.
+  bool SetMenuItemText(int id, const char* text);
 
   // Shows the menu at (screenX, screenY) until the user picks an entry or dismisses it; returns
   // the entry's id, or 0 when none was picked.

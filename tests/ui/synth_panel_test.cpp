@@ -320,8 +320,11 @@ TEST_F(SynthPanelTest, WheelAndDoubleClickReachTheModulesAndTooltipsNameTheParam
 
 TEST_F(SynthPanelTest, TheMenuOffersTheAboutBoxForItsCommands) {
   const CPopupMenu& menu = panel->GetSystemMenu();
-  // The bank's Presets and a separator come first, then the About entry and the low-latency switch.
-  ASSERT_EQ(menu.GetMenuItemCount(), 4);
+  // The bank's Presets and a separator come first, then the About entry, the low-latency switch and
+  // the grayed line that says what plays.
+  ASSERT_EQ(menu.GetMenuItemCount(), 5);
+  EXPECT_EQ(menu.GetMenuItemID(4), CSynthPanel::kSoundStatusCommand);
+  EXPECT_TRUE(menu.GetMenuString(4).startsWith(QStringLiteral("Sound: ")));
   EXPECT_EQ(menu.GetMenuItemID(2), 16);
   EXPECT_EQ(menu.GetMenuString(2), QStringLiteral("&A propos de Quembrel..."));
   EXPECT_EQ(menu.GetMenuItemID(3), CSynthPanel::kLowLatencyCommand);

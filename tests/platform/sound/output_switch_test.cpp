@@ -221,4 +221,40 @@ TEST(OutputSwitchTest, ReportedDelayIsTheDelayHeard) {
   }
 }
 
+// The JACK server killed under the running output, in either mode, and started again: the output
+// notices, renders nothing meanwhile, and comes back on the new server in the same mode, with its
+// port and the MIDI input's. A classic output that still ran on RtAudio's JACK backend would have
+// the stream closed from the library's shutdown thread while its owner closed it too.
+std::atomic<long> g_rendered{0};
+
+void CountingRender(std::int16_t* samples, std::int32_t bytes) {
+  std::fill(samples, samples + bytes / 2, std::int16_t{0});
+  g_rendered.fetch_add(bytes / 2, std::memory_order_relaxed);
+}
+
+TEST(OutputSwitchTest, ComesBackAfterTheJackServerIsKilled) {
+  CTestJackServer server(48000, 256);
+  const std::string why = server.Start();
+  if (!why.empty()) GTEST_SKIP() << "no JACK server: " << why;
+  for (const OutputMode mode : {OutputMode::kClassic, OutputMode::kLowLatency}) {
+    SCOPED_TRACE(mode == OutputMode::kClassic ? "classic" : "low latency");
+    COutputSwitch output;
+    ASSERT_TRUE(output.Start(mode, &CountingRender, nullptr));
+    ASSERT_EQ(output.GetMode(), mode);
+    ASSERT_TRUE(WaitFor([] { return g_rendered.load() > 48000; }, 60s));
+    server.Kill();
+    ASSERT_TRUE(WaitFor([&] { return !output.IsPlaying(); }, 30s)) << "the loss went unnoticed";
+    const long renderedThen = g_rendered.load();
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(g_rendered.load(), renderedThen) << "rendered for nobody";
+    ASSERT_EQ(server.Start(), "");
+    ASSERT_TRUE(WaitFor([&] { return output.IsPlaying(); }, 30s)) << "did not come back";
+    EXPECT_EQ(output.GetMode(), mode);
+    EXPECT_TRUE(HasPort(server, "Quembrel:outport 0"));
+    const long back = g_rendered.load();
+    EXPECT_TRUE(WaitFor([&] { return g_rendered.load() > back + 48000; }, 60s)) << "silent after coming back";
+    output.Stop();
+  }
+}
+
 }  // namespace

@@ -169,17 +169,23 @@ class JalvWindowTest : public ::testing::Test {
       window = FindWindow(x, DefaultRootWindow(x), "quembrel", &topLevel);
       XWindowAttributes attributes{};
       if (window != 0 && XGetWindowAttributes(x, window, &attributes) != 0 && attributes.map_state == IsViewable) {
-        Window child = 0;
-        XTranslateCoordinates(x, window, DefaultRootWindow(x), 0, 0, &left, &top, &child);
         width = attributes.width;
         height = attributes.height;
         // The host paints its own window around ours a moment later.
         std::this_thread::sleep_for(1s);
+        Locate();
         return true;
       }
       std::this_thread::sleep_for(100ms);
     }
     return false;
+  }
+
+  // Where the plugin window is on the screen now: the host may still be laying out its own window,
+  // moving ours within it.
+  void Locate() {
+    Window child = 0;
+    XTranslateCoordinates(x, window, DefaultRootWindow(x), 0, 0, &left, &top, &child);
   }
 
   static constexpr const char* kClient = "quembrel-window-test";
@@ -198,12 +204,13 @@ TEST_F(JalvWindowTest, OpensInTheHostsWindowShowingWhatTheHostSet) {
   EXPECT_NE(topLevel, window);
   const QImage glyphs(QUEMBREL_DIGIT_GLYPHS);
   ASSERT_FALSE(glyphs.isNull());
-  // A loaded machine may take a while to paint the window: the read-out is read until it shows the
-  // value or the limit, which only ends a hang, passes.
+  // A loaded machine may take a while to lay out and paint the window: the read-out is read until
+  // it shows the value or the limit, which only ends a hang, passes.
   QImage shot;
   int shown = 0;
   const auto end = std::chrono::steady_clock::now() + 30s;
   for (;;) {
+    Locate();
     shot = Grab(x, 0, 0, DisplayWidth(x, 0), DisplayHeight(x, 0));
     const QImage knob =
         shot.copy(left + kVolumeKnob.left, top + kVolumeKnob.top, kVolumeKnob.Width(), kVolumeKnob.Height());
@@ -225,6 +232,7 @@ TEST_F(JalvWindowTest, DraggingTheVolumeKnobToItsBottomSilencesTheRiff) {
   const float before = capture.PeakOfLast(second);
   EXPECT_GT(before, 0.01f) << "the riff is not heard";
 
+  Locate();
   const int atX = left + kVolumeKnob.left + 16;
   const int atY = top + kVolumeKnob.top + 16;
   XTestFakeMotionEvent(x, -1, atX, atY, 0);

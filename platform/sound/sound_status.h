@@ -1,0 +1,15 @@
+// The words for what plays, shared by both outputs: the sound system, the engine's rate and the
+// device's where they differ, and the buffers, e.g. "PulseAudio (PipeWire) · 44100 Hz → 48000 Hz ·
+// 2 × 128 frames". The switch adds the mode.
+#pragma once
+
+#include <string>
+
+#include "output/rate_converter.h"
+
+inline std::string DescribeSound(const std::string& system, int deviceRate, int bufferCount, int frames) {
+  std::string line = system + " · " + std::to_string(CRateConverter::kEngineRate) + " Hz";
+  if (deviceRate != CRateConverter::kEngineRate) line += " → " + std::to_string(deviceRate) + " Hz";
+  line += " · " + std::to_string(bufferCount) + " × " + std::to_string(frames) + " frames";
+  return line;
+}
