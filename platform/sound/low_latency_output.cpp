@@ -83,20 +83,7 @@ void CLowLatencyOutput::Stop(bool playQueued) {
     audioPort = nullptr;
     midiPort = nullptr;
   }
-  if (audio) {
-    try {
-      if (audio->isStreamRunning()) {
-        if (playQueued && !IsLost()) {
-          audio->stopStream();
-        } else {
-          audio->abortStream();
-        }
-      }
-      if (audio->isStreamOpen()) audio->closeStream();
-    } catch (const RtAudioError&) {
-    }
-    audio.reset();
-  }
+  CloseRtAudioOutput(audio, playQueued && !IsLost());
   backend = Backend::kNone;
   notes.reset();
   engineFrames.reset();

@@ -113,3 +113,22 @@ RtAudioOutput OpenRtAudioOutput(RtAudio::Api api, const char* clientName, unsign
   }
   return opened;
 }
+
+void CloseRtAudioOutput(std::unique_ptr<RtAudio>& audio, bool playQueued) {
+  if (!audio) return;
+  try {
+    if (audio->isStreamRunning()) {
+      if (playQueued) {
+        audio->stopStream();
+      } else {
+        audio->abortStream();
+      }
+    }
+  } catch (const RtAudioError&) {
+  }
+  try {
+    if (audio->isStreamOpen()) audio->closeStream();
+  } catch (const RtAudioError&) {
+  }
+  audio.reset();
+}

@@ -39,3 +39,7 @@ RtAudioOutput OpenRtAudioOutput(RtAudio::Api api, const char* clientName, unsign
 // Stream thread: true once the backend has reported a failure of the stream this thread runs
 // (an underrun is no failure: the stream goes on). Cleared by the next open on any thread.
 bool StreamFailedOnThisThread();
+
+// Stops and closes a stream opened here, if any: playing out what the backend holds when
+// `playQueued`, else dropping it. Errors on the way (a server already gone) end nothing but this.
+void CloseRtAudioOutput(std::unique_ptr<RtAudio>& audio, bool playQueued);

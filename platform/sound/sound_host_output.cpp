@@ -131,23 +131,7 @@ void CHostSoundOutput::Close(bool playQueued) {
     jackClient = nullptr;
     jackPort = nullptr;
   }
-  if (audio) {
-    try {
-      if (audio->isStreamRunning()) {
-        if (playQueued && !IsLost()) {
-          audio->stopStream();
-        } else {
-          audio->abortStream();
-        }
-      }
-    } catch (const RtAudioError&) {
-    }
-    try {
-      if (audio->isStreamOpen()) audio->closeStream();
-    } catch (const RtAudioError&) {
-    }
-    audio.reset();
-  }
+  CloseRtAudioOutput(audio, playQueued && !IsLost());
   backend = Backend::kNone;
   started.store(false, std::memory_order_release);
 }
