@@ -54,6 +54,10 @@ class JackTestClient {
   // Cycles the server reports some client missed: on a loaded machine, a non-real-time server
   // cannot always run every client in time, and a measurement spanning such a cycle is not exact.
   int Xruns() const { return xruns.load(std::memory_order_acquire); }
+  // How many cycles the client has run, and the frame the latest began at: for saying, when a
+  // measurement fails, whether the client ran at all.
+  long Cycles() const { return cycles.load(std::memory_order_acquire); }
+  jack_nframes_t LastCycleStart() const { return lastStart.load(std::memory_order_acquire); }
 
  protected:
   virtual void Cycle(jack_nframes_t start, jack_nframes_t frames) = 0;
@@ -67,10 +71,15 @@ class JackTestClient {
     return 0;
   }
   std::atomic<int> xruns{0};
+  std::atomic<long> cycles{0};
+  std::atomic<jack_nframes_t> lastStart{0};
 
   static int Process(jack_nframes_t frames, void* self) {
     auto* me = static_cast<JackTestClient*>(self);
-    me->Cycle(jack_last_frame_time(me->client), frames);
+    const jack_nframes_t start = jack_last_frame_time(me->client);
+    me->lastStart.store(start, std::memory_order_release);
+    me->cycles.fetch_add(1, std::memory_order_acq_rel);
+    me->Cycle(start, frames);
     return 0;
   }
 };
@@ -116,8 +125,8 @@ class MidiSender : public JackTestClient {
   // them once the client has stopped reading the old ones.
   void Arm(std::vector<Message> schedule) {
     if (armed.exchange(false, std::memory_order_acq_rel)) {
-      const int seen = cycles.load(std::memory_order_acquire);
-      while (cycles.load(std::memory_order_acquire) < seen + 2) {
+      const long seen = Cycles();
+      while (Cycles() < seen + 2) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
       }
     }
@@ -139,7 +148,6 @@ class MidiSender : public JackTestClient {
   void Cycle(jack_nframes_t start, jack_nframes_t frames) override {
     void* buffer = jack_port_get_buffer(port, frames);
     jack_midi_clear_buffer(buffer);
-    cycles.fetch_add(1, std::memory_order_acq_rel);
     if (!armed.load(std::memory_order_acquire)) return;
     if (!baseKnown.load(std::memory_order_relaxed)) {
       base.store(start + 8 * frames, std::memory_order_release);
@@ -165,7 +173,6 @@ class MidiSender : public JackTestClient {
   std::atomic<bool> armed{false};
   std::atomic<bool> baseKnown{false};
   std::atomic<jack_nframes_t> base{0};
-  std::atomic<int> cycles{0};
   std::atomic<std::size_t> sent{0};
 };
 

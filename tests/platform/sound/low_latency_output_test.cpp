@@ -54,7 +54,10 @@ std::vector<long> Measure(MidiSender& keys, AudioCapture& capture, int period, l
     const std::size_t end = ScheduleEnd(schedule, spacing);
     if (!WaitFor([&] { return keys.AllSent() && capture.Count() > end; }, 150s)) {
       ADD_FAILURE() << "the server did not run through the notes: sent all " << keys.AllSent()
-                    << ", captured " << capture.Count() << " of " << end;
+                    << ", captured " << capture.Count() << " of " << end << "; sender " << keys.Cycles()
+                    << " cycles, last at " << keys.LastCycleStart() << ", base " << keys.Base() << "; capture "
+                    << capture.Cycles() << " cycles, last at " << capture.LastCycleStart() << ", first frame "
+                    << capture.FirstFrame() << ", xruns " << keys.Xruns() << "/" << capture.Xruns();
       return latencies;
     }
   }
