@@ -240,8 +240,13 @@ TEST_F(JalvWindowTest, DraggingTheVolumeKnobToItsBottomSilencesTheRiff) {
   for (int step = 1; step <= 10; ++step) XTestFakeMotionEvent(x, -1, atX, atY + 40 * step, 10);
   XTestFakeButtonEvent(x, 1, False, 10);
   XFlush(x);
-  std::this_thread::sleep_for(3s);
-  const float after = capture.PeakOfLast(second);
+  // The host hands the port's new value to the plugin at its own pace, which a loaded machine
+  // slows: the last second is looked at until it is silent or the limit, only against a hang, passes.
+  float after = capture.PeakOfLast(second);
+  for (const auto end = std::chrono::steady_clock::now() + 30s;
+       after != 0.0f && std::chrono::steady_clock::now() < end; after = capture.PeakOfLast(second)) {
+    std::this_thread::sleep_for(200ms);
+  }
   std::printf("peak of the last second: %.6f before the drag, %.6f after it\n", before, after);
   EXPECT_EQ(after, 0.0f);
 }
