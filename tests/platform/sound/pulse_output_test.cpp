@@ -195,9 +195,11 @@ TEST(PulseOutputTest, SwitchingModesIsBarelyHeard) {
   const Heard heard = Listen(server.StopRecording());
   output.Stop();
   std::printf("switching 4 times: the longest silence %zu frames, %d gaps\n", heard.longestSilence, heard.gaps);
-  // A tenth of a second, well above the 20 to 60 ms measured on a busy machine, and well below the
-  // loop's length that a switch to the classic output once left silent.
-  EXPECT_LE(heard.longestSilence, static_cast<std::size_t>(CTestPulseServer::kRate / 10));
+  // The silence is how long the server takes to open a stream, which a loaded machine stretches
+  // (48 to 80 ms measured on a busy one, 143 ms once with the whole suite running beside it), so
+  // the bound only catches a switch that leaves the sound off: a quarter of a second, half of what
+  // is recorded after each switch. The figure above is the measurement.
+  EXPECT_LE(heard.longestSilence, static_cast<std::size_t>(CTestPulseServer::kRate / 4));
   EXPECT_NEAR(heard.pitch, 440.0, 0.5);
 }
 
