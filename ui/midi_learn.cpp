@@ -26,7 +26,24 @@ void CMidiLearn::Start(CControllerPanel& synth, CControllerPanel& riff) {
     const int id = panel != nullptr ? panel->LearnControlNamed(kept.mid(slash + 1).toStdString()) : 0;
     if (id != 0 && ControllerOf(*panel, id) == kNoController) bindings[controller] = {panel, id};
   }
-  pollTimer.Start(kPollIntervalMs, [this] { Poll(); });
+  UpdatePolling();
+}
+
+// The queue is drained only while a control change can do something, a control being learnt or
+// one bound, so that without MIDI learn in use no timer wakes the program. Changes that came
+// meanwhile are dropped, so a learn binds the first controller moved after it was asked for.
+void CMidiLearn::UpdatePolling() {
+  bool wanted = learning.panel != nullptr;
+  for (const Binding& binding : bindings) wanted = wanted || binding.panel != nullptr;
+  if (wanted == pollTimer.IsActive()) return;
+  if (wanted) {
+    Change stale;
+    while (changes.Pop(stale)) {
+    }
+    pollTimer.Start(kPollIntervalMs, [this] { Poll(); });
+  } else {
+    pollTimer.Stop();
+  }
 }
 
 CControllerPanel* CMidiLearn::PanelNamed(const std::string& name) const {
@@ -50,12 +67,14 @@ void CMidiLearn::OnMenuCommand(CControllerPanel& panel, int controlId, int comma
 
 void CMidiLearn::Learn(CControllerPanel& panel, int controlId) {
   if (!panel.LearnName(controlId).empty()) learning = {&panel, controlId};
+  UpdatePolling();
 }
 
 void CMidiLearn::Forget(const CControllerPanel& panel, int controlId) {
   const int controller = ControllerOf(panel, controlId);
   if (controller != kNoController) Unbind(controller);
   if (learning.panel == &panel && learning.controlId == controlId) learning = {};
+  UpdatePolling();
 }
 
 int CMidiLearn::ControllerOf(const CControllerPanel& panel, int controlId) const {

@@ -8,8 +8,9 @@
 //
 // It is the note target the MIDI input plays: notes go on to the voice's target, control changes
 // into a lock-free queue, from whatever MIDI thread delivers them (several at once, the low-latency
-// output's audio thread among them). The user-interface thread drains the queue every few
-// milliseconds and moves the controls; everything else here is the user-interface thread's.
+// output's audio thread among them). While a control is being learnt or one is bound, the
+// user-interface thread drains the queue every few milliseconds and moves the controls; everything
+// else here is the user-interface thread's.
 #pragma once
 
 #include <array>
@@ -65,6 +66,7 @@ class CMidiLearn final : public CNoteTarget {
     std::uint8_t value = 0;
   };
 
+  void UpdatePolling();
   void Bind(int controller, CControllerPanel& panel, int controlId);
   void Unbind(int controller);
   CControllerPanel* PanelNamed(const std::string& name) const;
