@@ -31,9 +31,8 @@ bool CAudioStream::IsStopped() const {
          running.load(std::memory_order_acquire) == 0;
 }
 
-bool CAudioStream::Start(BlockCallback blockCallback, bool renderAhead) {
+bool CAudioStream::Open() {
   if (!IsStopped()) Stop();
-  callback = blockCallback;
   layer = nextLayer;
   device = layer->OpenDevice();
   if (!device) return false;
@@ -42,7 +41,14 @@ bool CAudioStream::Start(BlockCallback blockCallback, bool renderAhead) {
   if (!primaryBuffer) return false;
   if (!primaryBuffer->ApplyFormat(kPcm16Mono44100)) return false;
   loopBuffer = device->CreateLoopBuffer(kLoopBytes, kPcm16Mono44100);
-  if (!loopBuffer) return false;
+  opened = loopBuffer != nullptr;
+  return opened;
+}
+
+bool CAudioStream::Start(BlockCallback blockCallback, bool renderAhead) {
+  if (!opened && !Open()) return false;
+  opened = false;
+  callback = blockCallback;
   SoundRegion first{};
   SoundRegion second{};
   if (loopBuffer->Lock(0, kLoopBytes, &first, &second)) {
@@ -91,6 +97,7 @@ void CAudioStream::Reset() {
   running.store(0, std::memory_order_relaxed);
   stopRequest.store(0, std::memory_order_relaxed);
   writePos = 0;
+  opened = false;
 }
 
 std::uint32_t CAudioStream::AudioThreadProc(void* param) {

@@ -43,10 +43,13 @@ class CAudioStream {
   // a test hands the stream a scripted one, which must outlive the stream's use of it.
   void SetSoundLayer(CSoundLayer* layer);
   // True when the buffer plays and the audio thread runs. A stream that is not stopped is
-  // stopped first.
+  // stopped first, unless Open has just prepared it, when Start goes on from there.
   // With `renderAhead` the loop starts full of rendered sound rather than silence, so what follows
   // another output is heard at once.
   bool Start(BlockCallback callback, bool renderAhead = false);
+  // The first half of Start: opens the device and makes the buffers, the slow part, without
+  // rendering or playing anything, so that another output can play on meanwhile. Stop undoes it.
+  bool Open();
   void Stop();
   // Stops as Stop does and copies what was rendered but not yet heard, oldest first, into `out`
   // (at most `capacity` samples); returns how many. For handing over to another output.
@@ -57,6 +60,7 @@ class CAudioStream {
   bool HasLoop() const { return loopBuffer != nullptr; }
   bool Reconnect();
   std::string Describe() const;
+  bool IsJackClient() const { return device && device->IsJackClient(); }
   // Back to the starting state, keeping callback and window. On a stream that is not stopped
   // this is a Stop, so that no buffer is dropped under the audio thread.
   void Reset();
@@ -76,6 +80,8 @@ class CAudioStream {
   std::unique_ptr<CSoundBuffer> loopBuffer;
   SoundThreadHandle thread;
   std::uint32_t writePos;
+  // Open has prepared device and buffers for the next Start.
+  bool opened = false;
   std::atomic<std::uint8_t> running;
   std::atomic<std::uint8_t> stopRequest;
   CHostSoundLayer hostLayer;

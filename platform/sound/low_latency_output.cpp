@@ -38,28 +38,54 @@ CLowLatencyOutput::CLowLatencyOutput()
 CLowLatencyOutput::~CLowLatencyOutput() { Stop(); }
 
 bool CLowLatencyOutput::Start(BlockCallback renderBlock, CNoteTarget* midiTarget) {
+  return Open(renderBlock, midiTarget) && Play();
+}
+
+bool CLowLatencyOutput::Open(BlockCallback renderBlock, CNoteTarget* midiTarget) {
   Stop();
-  // Handed-over sound is for this start only.
-  if (!leadInArmed) leadInCount = 0;
-  leadInArmed = false;
   if (renderBlock == nullptr) return false;
   render = renderBlock;
   if (midiTarget != nullptr) notes = std::make_unique<CMidiNoteHandler>(*midiTarget);
   lost.store(false, std::memory_order_release);
   failure.clear();
-  if (StartJack()) return true;
+  if (OpenJack()) return true;
   const PulseServerInfo pulse = ProbePulseServer();
   if (pulse.reachable) {
     system = pulse.IsPipeWire() ? "PulseAudio (PipeWire)" : "PulseAudio";
     const unsigned int count = kPulseBufferCount;
-    if (StartCallbackStream(RtAudio::LINUX_PULSE, Backend::kPulse, pulse.sinkRate, count)) return true;
+    if (OpenCallbackStream(RtAudio::LINUX_PULSE, Backend::kPulse, pulse.sinkRate, count)) return true;
     std::fprintf(stderr, "quembrel: %s is there but refused the low-latency stream: %s\n", system.c_str(),
                  failure.c_str());
   }
   system = "ALSA default";
-  if (StartCallbackStream(RtAudio::LINUX_ALSA, Backend::kAlsa, 0, kCallbackBufferCount)) return true;
+  if (OpenCallbackStream(RtAudio::LINUX_ALSA, Backend::kAlsa, 0, kCallbackBufferCount)) return true;
   Stop();
   return false;
+}
+
+bool CLowLatencyOutput::Play() {
+  // Handed-over sound is for this start only.
+  if (!leadInArmed) leadInCount = 0;
+  leadInArmed = false;
+  if (backend == Backend::kJack) {
+    if (jack_activate(jackClient) != 0) {
+      Stop();
+      return false;
+    }
+    CJackPlayback::Connect(jackClient, jack_port_name(audioPort));
+    return true;
+  }
+  if (!audio) return false;
+  try {
+    audio->startStream();
+  } catch (const RtAudioError& error) {
+    failure = error.getMessage();
+  }
+  if (!audio->isStreamRunning()) {
+    Stop();
+    return false;
+  }
+  return true;
 }
 
 void CLowLatencyOutput::SetLeadIn(const std::int16_t* samples, std::uint32_t count) {
@@ -96,7 +122,7 @@ int CLowLatencyOutput::GetLatencyFrames() const {
   return queuedPeriods * GetPeriodFrames() + converter.LatencyFrames();
 }
 
-bool CLowLatencyOutput::StartJack() {
+bool CLowLatencyOutput::OpenJack() {
   jack_set_error_function(&IgnoreJackMessage);
   jack_set_info_function(&IgnoreJackMessage);
   jack_status_t status{};
@@ -124,16 +150,11 @@ bool CLowLatencyOutput::StartJack() {
   jack_set_process_callback(jackClient, &CLowLatencyOutput::JackProcess, this);
   jack_set_buffer_size_callback(jackClient, &CLowLatencyOutput::JackBufferSize, this);
   jack_on_shutdown(jackClient, &CLowLatencyOutput::JackShutdown, this);
-  if (jack_activate(jackClient) != 0) {
-    Stop();
-    return false;
-  }
   backend = Backend::kJack;
-  CJackPlayback::Connect(jackClient, jack_port_name(audioPort));
   return true;
 }
 
-bool CLowLatencyOutput::StartCallbackStream(int api, Backend candidate, unsigned int rate, unsigned int count) {
+bool CLowLatencyOutput::OpenCallbackStream(int api, Backend candidate, unsigned int rate, unsigned int count) {
   const unsigned int frames = candidate == Backend::kPulse ? kPulseCallbackFrames : kCallbackFrames;
   RtAudioOutput opened = OpenRtAudioOutput(static_cast<RtAudio::Api>(api), kClientName, rate, frames,
                                            count, true, &CLowLatencyOutput::CallbackProcess, this);
@@ -149,15 +170,6 @@ bool CLowLatencyOutput::StartCallbackStream(int api, Backend candidate, unsigned
   periodFrames.store(static_cast<int>(opened.frames), std::memory_order_relaxed);
   queuedPeriods = static_cast<int>(std::max(opened.bufferCount, 1u));
   audio = std::move(opened.audio);
-  try {
-    audio->startStream();
-  } catch (const RtAudioError& error) {
-    failure = error.getMessage();
-  }
-  if (!audio->isStreamRunning()) {
-    Stop();
-    return false;
-  }
   backend = candidate;
   return true;
 }

@@ -60,15 +60,20 @@ class CLowLatencyOutput {
   // Starts on the first backend that takes it, rendering through `render`; on JACK, MIDI arriving
   // at the client's own port plays `midiTarget` (none when it is null). True when sound runs.
   bool Start(BlockCallback render, CNoteTarget* midiTarget);
+  // Start in two steps: Open finds the backend and opens the stream, the slow part, without
+  // calling `render`; Play starts it. Between the two another output may go on playing, so that
+  // a switch costs only the start. A failed step leaves the output stopped.
+  bool Open(BlockCallback render, CNoteTarget* midiTarget);
+  bool Play();
   // The follower that places the riff's steps on the JACK transport (none: the riff's own clock
   // always rules). Only while stopped; it must outlive the output's running.
   void SetTransportFollower(CTransportFollower* follower) { transport = follower; }
   // With `playQueued` what the backend holds is played out first, for a hand-over to the other
   // output that neither drops nor repeats sound.
   void Stop(bool playQueued = false);
-  // Before Start: engine samples already rendered, and recorded, by the output that played before,
+  // Before Start (or Play): engine samples already rendered, and recorded, by the output that played before,
   // but not yet heard. The first periods play them before rendering anything new, so the switch
-  // neither drops nor repeats sound. Start consumes them.
+  // neither drops nor repeats sound. Play consumes them.
   void SetLeadIn(const std::int16_t* samples, std::uint32_t count);
   // True once the running stream's server or device has gone away; Stop and Start again then.
   bool IsLost() const { return lost.load(std::memory_order_acquire); }
@@ -78,7 +83,6 @@ class CLowLatencyOutput {
   const std::string& GetFailure() const { return failure; }
 
   Backend GetBackend() const { return backend; }
-  bool IsRunning() const { return backend != Backend::kNone; }
   // True when this output reads MIDI itself (on JACK), so the MIDI input needs no JACK port.
   bool HasMidiPort() const { return backend == Backend::kJack; }
   int GetDeviceRate() const { return converter.OutputRate(); }
@@ -88,8 +92,8 @@ class CLowLatencyOutput {
   int GetLatencyFrames() const;
 
  private:
-  bool StartJack();
-  bool StartCallbackStream(int api, Backend candidate, unsigned int rate, unsigned int count);
+  bool OpenJack();
+  bool OpenCallbackStream(int api, Backend candidate, unsigned int rate, unsigned int count);
   void RenderPeriod(float* out, int frames, void* midiBuffer);
   static int JackProcess(std::uint32_t frames, void* self);
   static int JackBufferSize(std::uint32_t frames, void* self);

@@ -71,9 +71,9 @@ std::string COutputSwitch::GetStatus() const {
   return status;
 }
 
-void COutputSwitch::StopLocked() {
-  lowLatency.Stop();
-  g_audioStream.Stop();
+void COutputSwitch::StopLocked(std::optional<OutputMode> prepared) {
+  if (prepared != OutputMode::kLowLatency) lowLatency.Stop();
+  if (prepared != OutputMode::kClassic) g_audioStream.Stop();
   transport.ServeClassicStream(nullptr);
   transport.CloseClient();
   latencyFrames.store(0, std::memory_order_relaxed);
@@ -84,17 +84,29 @@ void COutputSwitch::StopLocked() {
 // With `handOver`, what the running output has rendered and not yet played goes to the next one:
 // the classic loop's unheard samples open the low-latency stream; the classic loop starts full of
 // fresh sound rather than silence, following straight on from what the low-latency output played.
+//
+// Opening a stream on a sound server takes tens of milliseconds, far more on a busy machine, so
+// off JACK the next output is opened first, while the running one plays on, and only its start
+// falls between the last sound of one and the first of the other. On JACK both outputs are the one
+// client "Quembrel", which cannot exist twice; a JACK client opens in a moment anyway.
 bool COutputSwitch::StartLocked(OutputMode newMode, bool handOver) {
-  const bool wasClassic = playing.load(std::memory_order_relaxed) && mode.load(std::memory_order_relaxed) == OutputMode::kClassic;
+  const bool wasPlaying = playing.load(std::memory_order_relaxed);
+  const bool wasClassic = wasPlaying && mode.load(std::memory_order_relaxed) == OutputMode::kClassic;
+  const bool onJack = wasClassic ? g_audioStream.IsJackClient() : lowLatency.GetBackend() == CLowLatencyOutput::Backend::kJack;
+  std::optional<OutputMode> prepared;
+  if (handOver && wasPlaying && !onJack) {
+    const bool opened = newMode == OutputMode::kLowLatency ? lowLatency.Open(render, midiTarget) : g_audioStream.Open();
+    if (opened) prepared = newMode;
+  }
   if (handOver && wasClassic && newMode == OutputMode::kLowLatency) {
     std::vector<std::int16_t> unheard(CAudioStream::kLoopBytes / 2);
     const std::uint32_t count = g_audioStream.StopKeepingUnheard(unheard.data(), static_cast<std::uint32_t>(unheard.size()));
     lowLatency.SetLeadIn(unheard.data(), count);
-  } else if (handOver) {
+  } else if (handOver && prepared != OutputMode::kLowLatency) {
     lowLatency.Stop(true);
   }
-  StopLocked();
-  bool started = newMode == OutputMode::kLowLatency && StartLowLatency();
+  StopLocked(prepared);
+  bool started = newMode == OutputMode::kLowLatency && StartLowLatency(prepared.has_value());
   if (!started) started = StartClassic(handOver);
   playing.store(started, std::memory_order_release);
   lossAnnounced = false;
@@ -115,8 +127,8 @@ bool COutputSwitch::StartClassic(bool renderAhead) {
   return true;
 }
 
-bool COutputSwitch::StartLowLatency() {
-  if (!lowLatency.Start(render, midiTarget)) return false;
+bool COutputSwitch::StartLowLatency(bool opened) {
+  if (!(opened ? lowLatency.Play() : lowLatency.Start(render, midiTarget))) return false;
   mode.store(OutputMode::kLowLatency, std::memory_order_relaxed);
   if (lowLatency.HasMidiPort()) midi.SetJackPortOpen(false);
   const long long frames = static_cast<long long>(lowLatency.GetLatencyFrames()) *

@@ -8,7 +8,8 @@
 // keeps its place and a recording in progress goes on with what the new output renders, without
 // a gap or a repeated block. What one output has rendered and not yet played is played by the
 // other: the classic loop's unheard part opens the low-latency stream, and the classic loop starts
-// full of freshly rendered sound rather than silence.
+// full of freshly rendered sound rather than silence. Off JACK the next output's stream is opened
+// while the running one still plays, so the silence between them is only a stream's start.
 //
 // A watch thread looks at the running output five times a second. When its server or device has
 // gone away (or nothing could be opened at all) it says so once on standard error and tries every
@@ -31,6 +32,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -84,9 +86,11 @@ class COutputSwitch {
 
  private:
   bool StartLocked(OutputMode mode, bool handOver);
-  void StopLocked();
+  // Stops both outputs but `prepared`, which Open has readied for the next start.
+  void StopLocked(std::optional<OutputMode> prepared = std::nullopt);
   bool StartClassic(bool renderAhead);
-  bool StartLowLatency();
+  // `opened`: Open has readied the output and it only has to play.
+  bool StartLowLatency(bool opened);
   bool IsLostLocked() const;
   void Announce();
   void Watch();

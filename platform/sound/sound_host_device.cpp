@@ -40,4 +40,6 @@ bool CHostSoundDevice::IsLost() const { return stream != nullptr && stream->IsLo
 
 bool CHostSoundDevice::Reconnect() { return stream != nullptr && stream->Reopen(); }
 
+bool CHostSoundDevice::IsJackClient() const { return stream != nullptr && stream->IsJackClient(); }
+
 std::string CHostSoundDevice::Describe() const { return stream != nullptr ? stream->Describe() : ""; }

@@ -22,6 +22,7 @@ class CHostSoundDevice : public CSoundDevice {
   bool IsLost() const override;
   bool Reconnect() override;
   std::string Describe() const override;
+  bool IsJackClient() const override;
 
  private:
   std::unique_ptr<CHostSoundOutput> output;

@@ -72,6 +72,7 @@ class CHostSoundOutput {
   // What plays, e.g. "JACK · 44100 Hz → 48000 Hz · 1 × 256 frames"; empty while closed.
   std::string Describe() const;
   const std::string& GetFailure() const { return failure; }
+  bool IsJackClient() const { return backend == Backend::kJack; }
 
  private:
   enum class Backend { kNone, kJack, kPulse, kAlsa };

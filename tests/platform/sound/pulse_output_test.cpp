@@ -177,8 +177,12 @@ TEST(PulseOutputTest, ComesBackAfterTheServerIsKilled) {
   }
 }
 
-// Switching while the note plays is barely heard: the old output plays out what it holds and the
-// new one starts with sound at once, so the silence is what opening a stream on the server takes.
+// Switching while the note plays is barely heard: the next output's stream is opened while the old
+// one plays on, the old one plays out what it holds, and the new one starts with sound at once, so
+// the silence is only a stream's start: 700 to 2500 frames here, where opening the stream in
+// between left 40 to 80 ms, and 940 ms once on a busy machine. Two busy cores stretch it to 2000
+// to 8000 frames, so as with the gaps above the load is allowed two more tries, and the bound is
+// an eighth of a second: three buffers of the classic output, a tenth of what the fault left.
 TEST(PulseOutputTest, SwitchingModesIsBarelyHeard) {
   CTestPulseServer server(CTestPulseServer::Kind::kPulseAudio);
   const std::string why = server.Start();
@@ -186,20 +190,21 @@ TEST(PulseOutputTest, SwitchingModesIsBarelyHeard) {
   HeldNote note;
   COutputSwitch output;
   StartPlaying(output, OutputMode::kClassic);
-  ASSERT_TRUE(server.Record());
-  ASSERT_TRUE(RecordFor(server, CTestPulseServer::kRate / 2));
-  for (int i = 0; i < 4; ++i) {
-    ASSERT_TRUE(output.Switch(i % 2 == 0 ? OutputMode::kLowLatency : OutputMode::kClassic));
+  constexpr std::size_t kBound = CTestPulseServer::kRate / 8;
+  Heard heard;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    ASSERT_TRUE(server.Record());
     ASSERT_TRUE(RecordFor(server, CTestPulseServer::kRate / 2));
+    for (int i = 0; i < 4; ++i) {
+      ASSERT_TRUE(output.Switch(i % 2 == 0 ? OutputMode::kLowLatency : OutputMode::kClassic));
+      ASSERT_TRUE(RecordFor(server, CTestPulseServer::kRate / 2));
+    }
+    heard = Listen(server.StopRecording());
+    std::printf("switching 4 times: the longest silence %zu frames, %d gaps\n", heard.longestSilence, heard.gaps);
+    if (heard.longestSilence <= kBound) break;
   }
-  const Heard heard = Listen(server.StopRecording());
   output.Stop();
-  std::printf("switching 4 times: the longest silence %zu frames, %d gaps\n", heard.longestSilence, heard.gaps);
-  // The silence is how long the server takes to open a stream, which a loaded machine stretches
-  // (48 to 80 ms measured on a busy one, 143 ms once with the whole suite running beside it), so
-  // the bound only catches a switch that leaves the sound off: a quarter of a second, half of what
-  // is recorded after each switch. The figure above is the measurement.
-  EXPECT_LE(heard.longestSilence, static_cast<std::size_t>(CTestPulseServer::kRate / 4));
+  EXPECT_LE(heard.longestSilence, kBound);
   EXPECT_NEAR(heard.pitch, 440.0, 0.5);
 }
 
