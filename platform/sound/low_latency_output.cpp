@@ -13,6 +13,7 @@
 #include "output/event_slicer.h"
 #include "platform/sound/jack_playback.h"
 #include "platform/sound/pulse_server.h"
+#include "platform/sound/pulse_stream.h"
 #include "platform/sound/rtaudio_output.h"
 #include "platform/sound/sound_status.h"
 #include "platform/sound/transport_follower.h"
@@ -52,13 +53,12 @@ bool CLowLatencyOutput::Open(BlockCallback renderBlock, CNoteTarget* midiTarget)
   const PulseServerInfo pulse = ProbePulseServer();
   if (pulse.reachable) {
     system = pulse.IsPipeWire() ? "PulseAudio (PipeWire)" : "PulseAudio";
-    const unsigned int count = kPulseBufferCount;
-    if (OpenCallbackStream(RtAudio::LINUX_PULSE, Backend::kPulse, pulse.sinkRate, count)) return true;
+    if (OpenPulse(pulse.sinkRate)) return true;
     std::fprintf(stderr, "quembrel: %s is there but refused the low-latency stream: %s\n", system.c_str(),
                  failure.c_str());
   }
   system = "ALSA default";
-  if (OpenCallbackStream(RtAudio::LINUX_ALSA, Backend::kAlsa, 0, kCallbackBufferCount)) return true;
+  if (OpenAlsa()) return true;
   Stop();
   return false;
 }
@@ -74,6 +74,11 @@ bool CLowLatencyOutput::Play() {
     }
     CJackPlayback::Connect(jackClient, jack_port_name(audioPort));
     return true;
+  }
+  if (backend == Backend::kPulse) {
+    if (pulse->Start()) return true;
+    Stop();
+    return false;
   }
   if (!audio) return false;
   try {
@@ -108,6 +113,10 @@ void CLowLatencyOutput::Stop(bool playQueued) {
     jackClient = nullptr;
     audioPort = nullptr;
     midiPort = nullptr;
+  }
+  if (pulse) {
+    pulse->Close(playQueued && !IsLost());
+    pulse.reset();
   }
   CloseRtAudioOutput(audio, playQueued && !IsLost());
   backend = Backend::kNone;
@@ -154,10 +163,27 @@ bool CLowLatencyOutput::OpenJack() {
   return true;
 }
 
-bool CLowLatencyOutput::OpenCallbackStream(int api, Backend candidate, unsigned int rate, unsigned int count) {
-  const unsigned int frames = candidate == Backend::kPulse ? kPulseCallbackFrames : kCallbackFrames;
-  RtAudioOutput opened = OpenRtAudioOutput(static_cast<RtAudio::Api>(api), kClientName, rate, frames,
-                                           count, true, &CLowLatencyOutput::CallbackProcess, this);
+bool CLowLatencyOutput::OpenPulse(unsigned int rate) {
+  auto opened = std::make_unique<CPulseStream>(lost);
+  if (!opened->Open(kClientName, rate, kPulseCallbackFrames, kPulseBufferCount, &CLowLatencyOutput::PulseProcess, this,
+                    &failure)) {
+    return false;
+  }
+  if (!converter.Init(static_cast<int>(rate), static_cast<int>(opened->Frames()))) {
+    failure = "the rate converter cannot take " + std::to_string(rate) + " Hz";
+    return false;
+  }
+  engineFrames = std::make_unique<std::int16_t[]>(converter.MaxEngineFrames());
+  periodFrames.store(static_cast<int>(opened->Frames()), std::memory_order_relaxed);
+  queuedPeriods = static_cast<int>(opened->Count());
+  pulse = std::move(opened);
+  backend = Backend::kPulse;
+  return true;
+}
+
+bool CLowLatencyOutput::OpenAlsa() {
+  RtAudioOutput opened = OpenRtAudioOutput(RtAudio::LINUX_ALSA, kClientName, 0, kCallbackFrames,
+                                           kCallbackBufferCount, true, &CLowLatencyOutput::CallbackProcess, this);
   if (!opened.audio) {
     failure = opened.why;
     return false;
@@ -170,7 +196,7 @@ bool CLowLatencyOutput::OpenCallbackStream(int api, Backend candidate, unsigned 
   periodFrames.store(static_cast<int>(opened.frames), std::memory_order_relaxed);
   queuedPeriods = static_cast<int>(std::max(opened.bufferCount, 1u));
   audio = std::move(opened.audio);
-  backend = candidate;
+  backend = Backend::kAlsa;
   return true;
 }
 
@@ -232,6 +258,10 @@ int CLowLatencyOutput::JackBufferSize(std::uint32_t frames, void* arg) {
 // callback runs after it.
 void CLowLatencyOutput::JackShutdown(void* arg) {
   static_cast<CLowLatencyOutput*>(arg)->lost.store(true, std::memory_order_release);
+}
+
+void CLowLatencyOutput::PulseProcess(float* out, unsigned int frames, void* self) {
+  static_cast<CLowLatencyOutput*>(self)->RenderPeriod(out, static_cast<int>(frames), nullptr);
 }
 
 int CLowLatencyOutput::CallbackProcess(void* output, void*, unsigned int frames, double, unsigned int,

@@ -5,9 +5,9 @@
 // input port "Quembrel". MIDI events are read in the same process cycle and the block is cut at
 // each event's frame, so a note starts at the exact frame it was sent for; the transport is read
 // there too, so a riff following it plays its steps on the exact frames of the master's
-// sixteenths. Elsewhere it is an RtAudio callback stream with a small buffer on PulseAudio (or
-// PipeWire) and then ALSA; MIDI then comes from the MIDI input's own ports and takes effect at the
-// start of the next callback.
+// sixteenths. Elsewhere it is a stream with a small buffer on PulseAudio (or PipeWire), straight
+// over libpulse, and then an RtAudio callback stream on ALSA; MIDI then comes from the MIDI input's
+// own ports and takes effect at the start of the next callback.
 //
 // The engine always renders at 44100 Hz; a server at another rate gets the output through the rate
 // converter, and a MIDI event's frame is mapped through it to the engine frame heard there.
@@ -26,6 +26,7 @@
 
 class CMidiNoteHandler;
 class CNoteTarget;
+class CPulseStream;
 class CTransportFollower;
 class RtAudio;
 struct _jack_client;
@@ -38,9 +39,9 @@ class CLowLatencyOutput {
   // The audio port keeps the name the classic stream's port has, so connections made to one hold
   // for the other.
   static constexpr const char* kAudioPortName = "outport 0";
-  // The callback stream's period where the program chooses it, and how many it queues. On a
-  // PulseAudio server 4 x 256 frames played a minute without a gap on a busy machine, where the
-  // 2 x 128 that suit a sound card left gaps every few seconds.
+  // The stream's period where the program chooses it, and how many it queues. On a PulseAudio
+  // server 4 x 256 frames (21 ms at 48000 Hz) play without gaps, where 2 x 128, which suit a sound
+  // card, left gaps every few seconds.
   static constexpr unsigned kCallbackFrames = 128;
   static constexpr unsigned kPulseCallbackFrames = 256;
   static constexpr unsigned kCallbackBufferCount = 2;
@@ -93,11 +94,13 @@ class CLowLatencyOutput {
 
  private:
   bool OpenJack();
-  bool OpenCallbackStream(int api, Backend candidate, unsigned int rate, unsigned int count);
+  bool OpenPulse(unsigned int rate);
+  bool OpenAlsa();
   void RenderPeriod(float* out, int frames, void* midiBuffer);
   static int JackProcess(std::uint32_t frames, void* self);
   static int JackBufferSize(std::uint32_t frames, void* self);
   static void JackShutdown(void* self);
+  static void PulseProcess(float* out, unsigned int frames, void* self);
   static int CallbackProcess(void* output, void* input, unsigned int frames, double streamTime,
                              unsigned int status, void* self);
 
@@ -111,6 +114,7 @@ class CLowLatencyOutput {
   _jack_port* audioPort;
   _jack_port* midiPort;
   std::unique_ptr<RtAudio> audio;
+  std::unique_ptr<CPulseStream> pulse;
   std::atomic<int> periodFrames;
   int queuedPeriods;
   std::atomic<bool> lost;

@@ -1,12 +1,12 @@
-// Opening one mono output stream over RtAudio, as both of the program's sound outputs do off JACK:
+// Opening one mono output stream over RtAudio, as both of the program's sound outputs do on ALSA:
 // on the backend's output device that is the default (else its first output; never a device with
-// no output channels, such as a PulseAudio monitor source), under the program's client name, at
+// no output channels), under the program's client name, at
 // the rate DeviceRateFor picks or the one asked for. RtAudio and the ALSA library print their own
 // diagnostics while probing devices that are not there; those are kept quiet, and what went wrong
 // is handed back in one line for the caller to report.
 //
-// A backend that fails while its stream runs (the PulseAudio server went away, the ALSA device was
-// unplugged) reports it on the stream's own thread, before that thread calls the callback again:
+// A backend that fails while its stream runs (the ALSA device was unplugged, the server behind the
+// ALSA plug-in went away) reports it on the stream's own thread, before that thread calls the callback again:
 // the callback asks StreamFailedOnThisThread and ends the stream by returning 2, so a lost server
 // never has the backend spin through its error path, nor the chain render sound nobody hears.
 #pragma once

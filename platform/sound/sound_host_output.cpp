@@ -11,6 +11,7 @@
 
 #include "platform/sound/jack_playback.h"
 #include "platform/sound/pulse_server.h"
+#include "platform/sound/pulse_stream.h"
 #include "platform/sound/rtaudio_output.h"
 #include "platform/sound/sound_status.h"
 
@@ -31,12 +32,11 @@ bool CHostSoundOutput::Open() {
   const PulseServerInfo pulse = ProbePulseServer();
   if (pulse.reachable) {
     system = pulse.IsPipeWire() ? "PulseAudio (PipeWire)" : "PulseAudio";
-    const unsigned int count = kPulseBufferCount;
-    if (OpenWith(RtAudio::LINUX_PULSE, Backend::kPulse, pulse.sinkRate, count)) return true;
+    if (OpenPulse(pulse.sinkRate)) return true;
     std::fprintf(stderr, "quembrel: %s is there but refused the stream: %s\n", system.c_str(), failure.c_str());
   }
   system = "ALSA default";
-  if (OpenWith(RtAudio::LINUX_ALSA, Backend::kAlsa, 0, kBufferCount)) return true;
+  if (OpenAlsa()) return true;
   return false;
 }
 
@@ -74,14 +74,11 @@ bool CHostSoundOutput::OpenJack() {
   return true;
 }
 
-// At a sink's own rate the server has nothing to resample; the converter does it here, as on JACK.
-// ALSA's default device (rate 0) opens at 44100 Hz where it can.
-bool CHostSoundOutput::OpenWith(int api, Backend candidate, unsigned int rate, unsigned int count) {
-  const unsigned int wanted = candidate == Backend::kPulse ? kPulseBufferFrames : kBufferFrames;
-  // Off JACK the others take 16-bit samples as they are at 44100 Hz, so nothing is converted that
-  // could change a sample.
-  RtAudioOutput opened = OpenRtAudioOutput(static_cast<RtAudio::Api>(api), kClientName, rate, wanted, count,
-                                           false, &CHostSoundOutput::Render, this);
+// ALSA's default device opens at 44100 Hz where it can, and then takes 16-bit samples as they are,
+// so nothing is converted that could change a sample.
+bool CHostSoundOutput::OpenAlsa() {
+  RtAudioOutput opened = OpenRtAudioOutput(RtAudio::LINUX_ALSA, kClientName, 0, kBufferFrames, kBufferCount, false,
+                                           &CHostSoundOutput::Render, this);
   if (!opened.audio) {
     failure = opened.why;
     return false;
@@ -90,13 +87,34 @@ bool CHostSoundOutput::OpenWith(int api, Backend candidate, unsigned int rate, u
     failure = "the rate converter cannot take " + std::to_string(opened.rate) + " Hz";
     return false;
   }
-  backend = candidate;
+  backend = Backend::kAlsa;
   floatSamples = opened.floatSamples;
   frames = opened.frames;
   bufferCount = std::max(opened.bufferCount, 1u);
   queuedFrames = frames * bufferCount;
   engineFrames = std::make_unique<std::int16_t[]>(converter.MaxEngineFrames());
   audio = std::move(opened.audio);
+  return true;
+}
+
+// At the sink's own rate the server has nothing to resample; the converter does it here, as on JACK.
+bool CHostSoundOutput::OpenPulse(unsigned int rate) {
+  auto opened = std::make_unique<CPulseStream>(lost);
+  if (!opened->Open(kClientName, rate, kPulseBufferFrames, kPulseBufferCount, &CHostSoundOutput::PulseRender, this,
+                    &failure)) {
+    return false;
+  }
+  if (!converter.Init(static_cast<int>(rate), static_cast<int>(opened->Frames()))) {
+    failure = "the rate converter cannot take " + std::to_string(rate) + " Hz";
+    return false;
+  }
+  backend = Backend::kPulse;
+  floatSamples = true;
+  frames = opened->Frames();
+  bufferCount = opened->Count();
+  queuedFrames = frames * bufferCount;
+  engineFrames = std::make_unique<std::int16_t[]>(converter.MaxEngineFrames());
+  pulse = std::move(opened);
   return true;
 }
 
@@ -107,6 +125,8 @@ bool CHostSoundOutput::Start() {
   if (backend == Backend::kJack) {
     if (jack_activate(jackClient) != 0) return false;
     CJackPlayback::Connect(jackClient, jack_port_name(jackPort));
+  } else if (backend == Backend::kPulse) {
+    if (!pulse->Start()) return false;
   } else {
     try {
       audio->startStream();
@@ -130,6 +150,10 @@ void CHostSoundOutput::Close(bool playQueued) {
     jack_client_close(jackClient);
     jackClient = nullptr;
     jackPort = nullptr;
+  }
+  if (pulse) {
+    pulse->Close(playQueued && !IsLost());
+    pulse.reset();
   }
   CloseRtAudioOutput(audio, playQueued && !IsLost());
   backend = Backend::kNone;
@@ -176,6 +200,10 @@ int CHostSoundOutput::Render(void* output, void*, unsigned int count, double, un
   }
   self->Fill(output, count);
   return 0;
+}
+
+void CHostSoundOutput::PulseRender(float* output, unsigned int count, void* user) {
+  static_cast<CHostSoundOutput*>(user)->Fill(output, count);
 }
 
 void CHostSoundOutput::Fill(void* output, unsigned int count) {

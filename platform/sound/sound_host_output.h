@@ -23,6 +23,7 @@
 #include "output/rate_converter.h"
 #include "platform/sound/sound_ring.h"
 
+class CPulseStream;
 class RtAudio;
 struct _jack_client;
 struct _jack_port;
@@ -80,14 +81,17 @@ class CHostSoundOutput {
   static int Render(void* output, void* input, unsigned int frames, double streamTime,
                     unsigned int status, void* user);
   static int JackProcess(std::uint32_t frames, void* user);
+  static void PulseRender(float* output, unsigned int frames, void* user);
   static void JackShutdown(void* user);
   bool OpenJack();
-  bool OpenWith(int api, Backend candidate, unsigned int rate, unsigned int count);
+  bool OpenPulse(unsigned int rate);
+  bool OpenAlsa();
   void Fill(void* output, unsigned int frames);
   bool IsOpen() const { return backend != Backend::kNone; }
 
   Backend backend = Backend::kNone;
   std::unique_ptr<RtAudio> audio;
+  std::unique_ptr<CPulseStream> pulse;
   _jack_client* jackClient = nullptr;
   _jack_port* jackPort = nullptr;
   CSoundRing ring;

@@ -1,0 +1,444 @@
+// Both outputs on the sound servers a Linux desktop runs, each started here on its own (a plain
+// PulseAudio server and a PipeWire graph, each with a null sink at 48000 Hz, and a JACK server on the
+// dummy driver at 48000 Hz), measured where the server plays: the PulseAudio servers' sink monitor,
+// read with the time each frame was played, or a JACK client connected to the program's port.
+//
+// For each server and mode: which output opened; runs of silence while a held sine plays for a
+// minute (QUEMBREL_BENCH_SECONDS sets another length); key-to-sound latency of ten notes, from the
+// note-on call to the first sound at the sink; switching to the other mode and back while a riff of
+// short notes plays, as the silence and the jump of the riff that each switch makes; and a server
+// killed under the program: the program's CPU time while the server is gone, and how long after the
+// server is started again the sound is back, the server's own start included. Each benchmark's time is the mean latency; the program ends with the
+// table README quotes.
+//
+// On JACK the switch makes a new port, so the capture connects to it again at once; the silence then
+// includes that, a cycle or two. Key-to-sound on JACK is better measured to the frame by
+// latency_bench.
+#include <benchmark/benchmark.h>
+#include <pulse/simple.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "harness/fresh_modules.h"
+#include "harness/jack_harness.h"
+#include "harness/note_onsets.h"
+#include "harness/pulse_server.h"
+#include "harness/wait_for.h"
+#include "platform/sound/output_switch.h"
+#include "sequencer/riff_params.h"
+#include "sequencer/riff_player.h"
+#include "sequencer/voice_note_target.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+enum ServerKind { kPulseAudio = 0, kPipeWire = 1, kJack = 2 };
+constexpr int kRate = 48000;
+constexpr int kJackPeriod = 256;
+const char* const kServerNames[] = {"PulseAudio 16", "PipeWire 0.3", "JACK (dummy)"};
+
+double Seconds(Clock::time_point t) { return std::chrono::duration<double>(t.time_since_epoch()).count(); }
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// What the server played from the moment Start is called, with the time each frame was played.
+class Listener {
+ public:
+  virtual ~Listener() = default;
+  virtual bool Start(std::size_t capacity) = 0;
+  virtual void Stop() = 0;
+  // After Stop: the frames heard, and when frame i was played, on the steady clock.
+  virtual std::vector<float> Frames() const = 0;
+  virtual double TimeOf(std::size_t i) const = 0;
+  // The program's port is new after a switch on JACK; elsewhere nothing to do.
+  virtual void Reconnect() {}
+};
+
+// The sink's monitor over libpulse: each read notes the time its newest frame was played, the read's
+// time less the stream's latency; the median over all reads places every frame.
+class PulseListener : public Listener {
+ public:
+  ~PulseListener() override { Stop(); }
+  bool Start(std::size_t capacity) override {
+    const pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 1};
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<std::uint32_t>(-1);
+    attr.fragsize = 480 * 2;
+    int error = 0;
+    stream = pa_simple_new(nullptr, "quembrel-bench", PA_STREAM_RECORD, "quembrel_test.monitor", "monitor", &spec,
+                           nullptr, &attr, &error);
+    if (stream == nullptr) return false;
+    samples.assign(capacity, 0);
+    count = 0;
+    offsets.clear();
+    quit = false;
+    reader = std::thread([this] { Read(); });
+    return true;
+  }
+  void Stop() override {
+    if (stream == nullptr) return;
+    quit = true;
+    reader.join();
+    pa_simple_free(stream);
+    stream = nullptr;
+    std::sort(offsets.begin(), offsets.end());
+  }
+  std::vector<float> Frames() const override {
+    std::vector<float> frames(count);
+    for (std::size_t i = 0; i < count; ++i) frames[i] = samples[i] / 32768.0f;
+    return frames;
+  }
+  double TimeOf(std::size_t i) const override {
+    return offsets.empty() ? 0.0 : offsets[offsets.size() / 2] + static_cast<double>(i) / kRate;
+  }
+
+ private:
+  void Read() {
+    constexpr std::size_t kChunk = 128;
+    while (!quit && count + kChunk <= samples.size()) {
+      int error = 0;
+      if (pa_simple_read(stream, samples.data() + count, kChunk * 2, &error) < 0) break;
+      const double now = Seconds(Clock::now());
+      const pa_usec_t latency = pa_simple_get_latency(stream, &error);
+      count += kChunk;
+      offsets.push_back(now - static_cast<double>(latency) / 1e6 - static_cast<double>(count - 1) / kRate);
+    }
+  }
+
+  pa_simple* stream = nullptr;
+  std::vector<std::int16_t> samples;
+  std::size_t count = 0;
+  std::vector<double> offsets;
+  std::atomic<bool> quit{false};
+  std::thread reader;
+};
+
+// A JACK client connected to the program's output port, timed by the server's frame clock as read
+// against the steady clock once (Anchor).
+class JackListener : public Listener {
+ public:
+  explicit JackListener(const CTestJackServer& server) : server(server) {}
+  bool Start(std::size_t capacity) override {
+    capture = std::make_unique<AudioCapture>(server, capacity);
+    if (!capture->Activate()) return false;
+    Reconnect();
+    return WaitFor([&] { return capture->Started(); }, 5s);
+  }
+  void Stop() override { capture->Close(); }
+  void Reconnect() override { capture->Connect("Quembrel:outport 0", capture->PortName()); }
+  std::vector<float> Frames() const override {
+    return std::vector<float>(capture->Samples().begin(), capture->Samples().begin() + capture->Count());
+  }
+  double TimeOf(std::size_t i) const override {
+    const double firstAt = start + static_cast<double>(capture->FirstFrame() - startFrame) / kRate;
+    return firstAt + static_cast<double>(i) / kRate;
+  }
+  // The frame clock against the steady clock, read once while the server runs.
+  void Anchor() {
+    startFrame = jack_frame_time(capture->Client());
+    start = Seconds(Clock::now());
+  }
+
+ private:
+  const CTestJackServer& server;
+  std::unique_ptr<AudioCapture> capture;
+  jack_nframes_t startFrame = 0;
+  double start = 0.0;
+};
+
+// One server of either kind, started and killed the same way.
+class Server {
+ public:
+  explicit Server(ServerKind kind) : kind(kind) {
+    if (kind == kJack) {
+      jack = std::make_unique<CTestJackServer>(kRate, kJackPeriod);
+    } else {
+      pulse = std::make_unique<CTestPulseServer>(kind == kPipeWire ? CTestPulseServer::Kind::kPipeWire
+                                                                   : CTestPulseServer::Kind::kPulseAudio);
+    }
+  }
+  std::string Start() { return jack ? jack->Start() : pulse->Start(); }
+  void Kill() { jack ? jack->Kill() : pulse->Kill(); }
+  std::unique_ptr<Listener> MakeListener() const {
+    if (jack) return std::make_unique<JackListener>(*jack);
+    return std::make_unique<PulseListener>();
+  }
+  const ServerKind kind;
+
+ private:
+  std::unique_ptr<CTestJackServer> jack;
+  std::unique_ptr<CTestPulseServer> pulse;
+};
+
+struct Figures {
+  std::string status;
+  int gaps = -1;
+  double gapSeconds = 0.0;
+  std::size_t longestGap = 0;
+  double latencyLow = -1.0;
+  double latencyHigh = -1.0;
+  double latencyMean = 0.0;
+  int notesTimed = 0;
+  std::vector<double> switchSilence;  // ms, per switch
+  std::vector<double> switchJump;     // ms, per switch: later (+) or earlier (-) than the riff's beat
+  double cpuGone = -1.0;              // % of one core while the server is gone
+  double reconnect = -1.0;            // s from the server's start to sound
+};
+std::map<std::pair<int, int>, Figures> g_figures;
+
+// Runs of exact silence of 16 frames or more between the first sound and the last.
+void CountGaps(const std::vector<float>& s, Figures& f) {
+  const auto first = std::find_if(s.begin(), s.end(), [](float v) { return v != 0.0f; });
+  const auto last = std::find_if(s.rbegin(), s.rend(), [](float v) { return v != 0.0f; }).base();
+  f.gaps = 0;
+  std::size_t run = 0;
+  for (auto it = first; it < last; ++it) {
+    run = *it == 0.0f ? run + 1 : 0;
+    if (run == 16) ++f.gaps;
+    f.longestGap = std::max(f.longestGap, run);
+  }
+  f.gapSeconds = static_cast<double>(last - first) / kRate;
+}
+
+// Where sound starts after at least `quiet` frames of near-silence.
+std::vector<std::size_t> Onsets(const std::vector<float>& s, std::size_t quiet) {
+  std::vector<std::size_t> onsets;
+  std::size_t run = quiet;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (std::fabs(s[i]) > kOnsetLevel) {
+      if (run >= quiet) onsets.push_back(i);
+      run = 0;
+    } else {
+      ++run;
+    }
+  }
+  return onsets;
+}
+
+void MeasureGaps(Listener& listener, Figures& f, double seconds) {
+  PlainVoice(kSineWave);
+  g_voice->SetParam(kAmpSustain, 0);
+  CVoiceNoteTarget target(*g_voice);
+  target.SetFrequency(440.0f);
+  target.NoteOn();
+  std::this_thread::sleep_for(500ms);
+  if (!listener.Start(static_cast<std::size_t>((seconds + 5) * kRate))) return;
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  listener.Stop();
+  target.NoteOff();
+  CountGaps(listener.Frames(), f);
+}
+
+// Ten notes from the control thread at times unrelated to the server's periods, each timed from the
+// call to the first sound the sink played after it.
+void MeasureLatency(Listener& listener, Figures& f) {
+  PlainVoice(kSquareWave);
+  CVoiceNoteTarget target(*g_voice);
+  target.SetFrequency(440.0f);
+  std::this_thread::sleep_for(200ms);
+  if (!listener.Start(static_cast<std::size_t>(8 * kRate))) return;
+  if (auto* jack = dynamic_cast<JackListener*>(&listener)) jack->Anchor();
+  std::this_thread::sleep_for(300ms);
+  std::vector<double> sent;
+  for (int k = 0; k < 10; ++k) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(230 + 17 * k));
+    sent.push_back(Seconds(Clock::now()));
+    target.NoteOn();
+    std::this_thread::sleep_for(150ms);
+    target.NoteOff();
+  }
+  std::this_thread::sleep_for(500ms);
+  listener.Stop();
+  const std::vector<float> s = listener.Frames();
+  double sum = 0.0;
+  for (const double at : sent) {
+    std::size_t i = 0;
+    while (i < s.size() && listener.TimeOf(i) < at - 0.02) ++i;
+    // Sound already there at the call (an earlier note still ringing) cannot be timed.
+    if (i >= s.size() || std::fabs(s[i]) > kOnsetLevel) continue;
+    while (i < s.size() && std::fabs(s[i]) <= kOnsetLevel) ++i;
+    if (i >= s.size()) continue;
+    const double ms = (listener.TimeOf(i) - at) * 1000.0;
+    f.latencyLow = f.notesTimed == 0 ? ms : std::min(f.latencyLow, ms);
+    f.latencyHigh = f.notesTimed == 0 ? ms : std::max(f.latencyHigh, ms);
+    sum += ms;
+    ++f.notesTimed;
+  }
+  if (f.notesTimed > 0) f.latencyMean = sum / f.notesTimed;
+}
+
+// Switching to the other mode and back, twice over: once while a sine is held, where each switch's
+// silence is one of the two longest runs of exact silence; once while the riff plays 40 ms notes on
+// every step at 120 BPM, where each switch moves the notes off the beat they kept before by its jump:
+// later (+) for silence put in, earlier (-) for sound dropped.
+void MeasureSwitch(COutputSwitch& output, OutputMode mode, Listener& listener, Figures& f) {
+  const OutputMode other = mode == OutputMode::kClassic ? OutputMode::kLowLatency : OutputMode::kClassic;
+  const auto switchTwice = [&] {
+    for (const OutputMode next : {other, mode}) {
+      std::this_thread::sleep_for(1500ms + std::chrono::milliseconds(std::rand() % 125));
+      output.Switch(next);
+      listener.Reconnect();
+    }
+    std::this_thread::sleep_for(1500ms);
+    listener.Stop();
+  };
+
+  PlainVoice(kSineWave);
+  g_voice->SetParam(kAmpSustain, 0);
+  CVoiceNoteTarget target(*g_voice);
+  target.SetFrequency(440.0f);
+  target.NoteOn();
+  std::this_thread::sleep_for(500ms);
+  if (!listener.Start(static_cast<std::size_t>(10 * kRate))) return;
+  switchTwice();
+  target.NoteOff();
+  std::vector<float> s = listener.Frames();
+  std::vector<std::size_t> runs;
+  std::size_t run = 0;
+  const auto first = std::find_if(s.begin(), s.end(), [](float v) { return v != 0.0f; });
+  for (auto it = first; it < s.end(); ++it) {
+    if (*it == 0.0f) {
+      ++run;
+    } else if (run > 0) {
+      runs.push_back(run);
+      run = 0;
+    }
+  }
+  std::sort(runs.rbegin(), runs.rend());
+  for (std::size_t k = 0; k < 2 && k < runs.size(); ++k) f.switchSilence.push_back(runs[k] * 1000.0 / kRate);
+
+  PlainVoice(kSquareWave);
+  g_voice->SetParam(kAmpSustain, 40);
+  g_riffPlayer->SetParam(kBpm, 120);
+  g_riffPlayer->Play();
+  std::this_thread::sleep_for(500ms);
+  if (!listener.Start(static_cast<std::size_t>(10 * kRate))) return;
+  switchTwice();
+  g_riffPlayer->Stop();
+  s = listener.Frames();
+  const std::vector<std::size_t> onsets = Onsets(s, 1000);
+  if (onsets.size() < 10) return;
+  const double step = g_riffPlayer->GetSamplesPerStep() * static_cast<double>(kRate) / CRateConverter::kEngineRate;
+  // Each onset's distance from the beat the first one sets, in ms: it stays put between switches,
+  // and the changes within half a second of each other (a switch, and a note it split) add up to
+  // that switch's jump.
+  const auto offBeat = [&](std::size_t onset) {
+    const double frames = static_cast<double>(onset - onsets[0]);
+    return (frames - std::round(frames / step) * step) * 1000.0 / kRate;
+  };
+  std::size_t lastChange = 0;
+  for (std::size_t k = 1; k < onsets.size(); ++k) {
+    const double change = offBeat(onsets[k]) - offBeat(onsets[k - 1]);
+    if (std::fabs(change) < 2.0) continue;
+    if (f.switchJump.empty() || onsets[k] - lastChange > kRate / 2) f.switchJump.push_back(0.0);
+    f.switchJump.back() += change;
+    lastChange = onsets[k];
+  }
+}
+
+void MeasureLoss(COutputSwitch& output, Server& server, Figures& f) {
+  server.Kill();
+  if (!WaitFor([&] { return !output.IsPlaying(); }, 30s)) return;
+  const double cpu = CpuSeconds();
+  std::this_thread::sleep_for(3s);
+  f.cpuGone = (CpuSeconds() - cpu) / 3.0 * 100.0;
+  const auto back = Clock::now();
+  if (!server.Start().empty()) return;
+  if (!WaitFor([&] { return output.IsPlaying(); }, 30s)) return;
+  f.reconnect = std::chrono::duration<double>(Clock::now() - back).count();
+}
+
+void BM_SoundServer(benchmark::State& state) {
+  const auto kind = static_cast<ServerKind>(state.range(0));
+  const auto mode = state.range(1) == 0 ? OutputMode::kClassic : OutputMode::kLowLatency;
+  state.SetLabel(std::string(kServerNames[kind]) + (mode == OutputMode::kClassic ? ", classic" : ", low latency"));
+  const char* lengthSetting = std::getenv("QUEMBREL_BENCH_SECONDS");
+  const double seconds = lengthSetting != nullptr ? std::max(1.0, std::atof(lengthSetting)) : 60.0;
+  Server server(kind);
+  const std::string why = server.Start();
+  if (!why.empty()) {
+    state.SkipWithError(("no server: " + why).c_str());
+    return;
+  }
+  Figures& f = g_figures[{kind, static_cast<int>(state.range(1))}];
+  for (auto _ : state) {
+    CreateFreshModules();
+    COutputSwitch output;
+    if (!output.Start(mode, &RenderBlock, nullptr)) {
+      state.SkipWithError("no output started");
+      return;
+    }
+    f.status = output.GetStatus();
+    std::unique_ptr<Listener> listener = server.MakeListener();
+    MeasureGaps(*listener, f, seconds);
+    MeasureLatency(*listener, f);
+    MeasureSwitch(output, mode, *listener, f);
+    MeasureLoss(output, server, f);
+    output.Stop();
+    state.SetIterationTime(f.latencyMean / 1000.0);
+  }
+  state.counters["gaps"] = f.gaps;
+  state.counters["latency_low_ms"] = f.latencyLow;
+  state.counters["latency_high_ms"] = f.latencyHigh;
+  state.counters["cpu_gone_pct"] = f.cpuGone;
+  state.counters["reconnect_s"] = f.reconnect;
+}
+BENCHMARK(BM_SoundServer)
+    ->ArgsProduct({{kPulseAudio, kPipeWire, kJack}, {0, 1}})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+std::string Range(const std::vector<double>& values) {
+  if (values.empty()) return "—";
+  char text[64];
+  std::string line;
+  for (const double v : values) {
+    std::snprintf(text, sizeof text, "%s%.0f", line.empty() ? "" : ", ", v);
+    line += text;
+  }
+  return line + " ms";
+}
+
+void PrintTable() {
+  std::printf("\n| Server, mode | Output opened | Gaps while a sine plays | Key to sound | Switch and back: silence; riff jump | CPU while the server is gone | Back after the server's start |\n");
+  std::printf("|---|---|---|---|---|---|---|\n");
+  for (const auto& [key, f] : g_figures) {
+    char gaps[64];
+    char latency[64];
+    std::snprintf(gaps, sizeof gaps, "%d in %.0f s (longest %zu frames)", f.gaps, f.gapSeconds, f.longestGap);
+    std::snprintf(latency, sizeof latency, "%.0f to %.0f ms (%d notes)", f.latencyLow, f.latencyHigh, f.notesTimed);
+    std::printf("| %s, %s | %s | %s | %s | %s; %s | %.1f %% | %.2f s |\n", kServerNames[key.first],
+                key.second == 0 ? "classic" : "low latency", f.status.c_str(), gaps, latency,
+                Range(f.switchSilence).c_str(), Range(f.switchJump).c_str(), f.cpuGone, f.reconnect);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  PrintTable();
+  return 0;
+}
