@@ -179,10 +179,10 @@ TEST(PulseOutputTest, ComesBackAfterTheServerIsKilled) {
 
 // Switching while the note plays is barely heard: the next output's stream is opened while the old
 // one plays on, the old one plays out what it holds, and the new one starts with sound at once, so
-// the silence is only a stream's start: 700 to 2500 frames here, where opening the stream in
-// between left 40 to 80 ms, and 940 ms once on a busy machine. Two busy cores stretch it to 2000
-// to 8000 frames, so as with the gaps above the load is allowed two more tries, and the bound is
-// an eighth of a second: three buffers of the classic output, a tenth of what the fault left.
+// the silence is only a stream's start: about 750 frames here, where opening the stream in between
+// left 40 to 80 ms, and 940 ms once on a busy machine. Two busy cores stretch it several times, so
+// as with the gaps above the load is allowed two more tries, and the bound is an eighth of a
+// second, a seventh of what the fault left.
 TEST(PulseOutputTest, SwitchingModesIsBarelyHeard) {
   CTestPulseServer server(CTestPulseServer::Kind::kPulseAudio);
   const std::string why = server.Start();
