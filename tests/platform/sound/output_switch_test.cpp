@@ -178,40 +178,48 @@ TEST(OutputSwitchTest, ReportedDelayIsTheDelayHeard) {
   if (!why.empty()) GTEST_SKIP() << "no JACK server: " << why;
   for (const OutputMode mode : {OutputMode::kClassic, OutputMode::kLowLatency}) {
     SCOPED_TRACE(mode == OutputMode::kClassic ? "classic" : "low latency");
-    AudioCapture capture(server, 44100 * 60);
-    ASSERT_TRUE(capture.Activate());
-    g_clock = capture.Client();
-    COutputSwitch output;
-    ASSERT_TRUE(output.Start(mode, &MarkingRender, nullptr));
-    ASSERT_EQ(output.GetMode(), mode);
-    ASSERT_TRUE(capture.Connect("Quembrel:outport 0", capture.PortName()));
-    std::this_thread::sleep_for(300ms);
+    // A loaded machine can hold the classic stream's thread between rendering a mark and reading
+    // the cycle's frame, which scatters the marks over several periods; such a set is taken again
+    // (twice at most). A delay reported wrongly is off by the same amount in every set.
     std::vector<long> heard;
-    for (int mark = 0; mark < kMarks; ++mark) {
-      const std::size_t from = capture.Count();
-      g_markWanted.store(true, std::memory_order_release);
-      ASSERT_TRUE(WaitFor([] { return !g_markWanted.load(std::memory_order_acquire); }, 2s));
-      const jack_nframes_t markedAt = g_markedAt.load(std::memory_order_acquire);
-      bool found = false;
-      const auto end = std::chrono::steady_clock::now() + 2s;
-      while (!found && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(20ms);
-        const std::vector<float>& samples = capture.Samples();
-        for (std::size_t i = from; i < capture.Count(); ++i) {
-          if (samples[i] > 0.5f) {
-            heard.push_back(static_cast<long>(static_cast<std::int32_t>(capture.FirstFrame() + i - markedAt)));
-            found = true;
-            break;
+    int reported = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      AudioCapture capture(server, 44100 * 60);
+      ASSERT_TRUE(capture.Activate());
+      g_clock = capture.Client();
+      COutputSwitch output;
+      ASSERT_TRUE(output.Start(mode, &MarkingRender, nullptr));
+      ASSERT_EQ(output.GetMode(), mode);
+      ASSERT_TRUE(capture.Connect("Quembrel:outport 0", capture.PortName()));
+      std::this_thread::sleep_for(300ms);
+      heard.clear();
+      for (int mark = 0; mark < kMarks; ++mark) {
+        const std::size_t from = capture.Count();
+        g_markWanted.store(true, std::memory_order_release);
+        ASSERT_TRUE(WaitFor([] { return !g_markWanted.load(std::memory_order_acquire); }, 2s));
+        const jack_nframes_t markedAt = g_markedAt.load(std::memory_order_acquire);
+        bool found = false;
+        const auto end = std::chrono::steady_clock::now() + 2s;
+        while (!found && std::chrono::steady_clock::now() < end) {
+          std::this_thread::sleep_for(20ms);
+          const std::vector<float>& samples = capture.Samples();
+          for (std::size_t i = from; i < capture.Count(); ++i) {
+            if (samples[i] > 0.5f) {
+              heard.push_back(static_cast<long>(static_cast<std::int32_t>(capture.FirstFrame() + i - markedAt)));
+              found = true;
+              break;
+            }
           }
         }
+        ASSERT_TRUE(found) << "mark " << mark << " was never heard";
+        std::this_thread::sleep_for(200ms);
       }
-      ASSERT_TRUE(found) << "mark " << mark << " was never heard";
-      std::this_thread::sleep_for(200ms);
+      reported = output.GetLatencyFrames();
+      output.Stop();
+      capture.Close();
+      std::sort(heard.begin(), heard.end());
+      if (heard.back() - heard.front() <= kPeriod) break;
     }
-    const int reported = output.GetLatencyFrames();
-    output.Stop();
-    capture.Close();
-    std::sort(heard.begin(), heard.end());
     const long median = heard[kMarks / 2];
     std::printf("output delay %s: reported %d frames, heard %ld (%ld to %ld)\n",
                 mode == OutputMode::kClassic ? "classic" : "low latency", reported, median, heard.front(),
