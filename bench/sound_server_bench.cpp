@@ -77,12 +77,12 @@ class PulseListener : public Listener {
  public:
   ~PulseListener() override { Stop(); }
   bool Start(std::size_t capacity) override {
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 1};
+    const pa_sample_spec format{PA_SAMPLE_S16LE, kRate, 1};
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.fragsize = 480 * 2;
     int error = 0;
-    stream = pa_simple_new(nullptr, "quembrel-bench", PA_STREAM_RECORD, "quembrel_test.monitor", "monitor", &spec,
+    stream = pa_simple_new(nullptr, "quembrel-bench", PA_STREAM_RECORD, "quembrel_test.monitor", "monitor", &format,
                            nullptr, &attr, &error);
     if (stream == nullptr) return false;
     samples.assign(capacity, 0);
@@ -197,13 +197,11 @@ void CountGaps(const std::vector<float>& s, Figures& f) {
   const auto first = std::find_if(s.begin(), s.end(), [](float v) { return v != 0.0f; });
   const auto last = std::find_if(s.rbegin(), s.rend(), [](float v) { return v != 0.0f; }).base();
   f.gaps = 0;
-  std::size_t run = 0;
-  for (auto it = first; it < last; ++it) {
-    run = *it == 0.0f ? run + 1 : 0;
-    if (run == 16) ++f.gaps;
+  for (const std::size_t run : SilentRuns(s)) {
+    if (run >= 16) ++f.gaps;
     f.longestGap = std::max(f.longestGap, run);
   }
-  f.gapSeconds = static_cast<double>(last - first) / kRate;
+  f.gapSeconds = first < last ? static_cast<double>(last - first) / kRate : 0.0;
 }
 
 // Where sound starts after at least `quiet` frames of near-silence.
@@ -222,16 +220,12 @@ std::vector<std::size_t> Onsets(const std::vector<float>& s, std::size_t quiet) 
 }
 
 void MeasureGaps(Listener& listener, Figures& f, double seconds) {
-  PlainVoice(kSineWave);
-  g_voice->SetParam(kAmpSustain, 0);
-  CVoiceNoteTarget target(*g_voice);
-  target.SetFrequency(440.0f);
-  target.NoteOn();
+  HeldSine sine;
   std::this_thread::sleep_for(500ms);
   if (!listener.Start(static_cast<std::size_t>((seconds + 5) * kRate))) return;
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
   listener.Stop();
-  target.NoteOff();
+  sine.target->NoteOff();
   CountGaps(listener.Frames(), f);
 }
 
@@ -288,27 +282,14 @@ void MeasureSwitch(COutputSwitch& output, OutputMode mode, Listener& listener, F
     listener.Stop();
   };
 
-  PlainVoice(kSineWave);
-  g_voice->SetParam(kAmpSustain, 0);
-  CVoiceNoteTarget target(*g_voice);
-  target.SetFrequency(440.0f);
-  target.NoteOn();
-  std::this_thread::sleep_for(500ms);
-  if (!listener.Start(static_cast<std::size_t>(10 * kRate))) return;
-  switchTwice();
-  target.NoteOff();
-  std::vector<float> s = listener.Frames();
-  std::vector<std::size_t> runs;
-  std::size_t run = 0;
-  const auto first = std::find_if(s.begin(), s.end(), [](float v) { return v != 0.0f; });
-  for (auto it = first; it < s.end(); ++it) {
-    if (*it == 0.0f) {
-      ++run;
-    } else if (run > 0) {
-      runs.push_back(run);
-      run = 0;
-    }
+  {
+    HeldSine sine;
+    std::this_thread::sleep_for(500ms);
+    if (!listener.Start(static_cast<std::size_t>(10 * kRate))) return;
+    switchTwice();
+    sine.target->NoteOff();
   }
+  std::vector<std::size_t> runs = SilentRuns(listener.Frames());
   std::sort(runs.rbegin(), runs.rend());
   for (std::size_t k = 0; k < 2 && k < runs.size(); ++k) f.switchSilence.push_back(runs[k] * 1000.0 / kRate);
 
@@ -320,7 +301,7 @@ void MeasureSwitch(COutputSwitch& output, OutputMode mode, Listener& listener, F
   if (!listener.Start(static_cast<std::size_t>(10 * kRate))) return;
   switchTwice();
   g_riffPlayer->Stop();
-  s = listener.Frames();
+  const std::vector<float> s = listener.Frames();
   const std::vector<std::size_t> onsets = Onsets(s, 1000);
   if (onsets.size() < 10) return;
   const double step = g_riffPlayer->GetSamplesPerStep() * static_cast<double>(kRate) / CRateConverter::kEngineRate;

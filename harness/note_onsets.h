@@ -1,16 +1,21 @@
 // Key-to-sound timing against a JACK server, shared by the low-latency output's test and the
 // latency benchmark: the voice made a plain instrument, a schedule of notes spread over the
 // period, and where each note is first heard in a capture that starts at the schedule's base.
+// Also what the PulseAudio tests and the server benchmark listen for: a held sine, and the runs of
+// silence in what was heard of it.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "engine/voice_params.h"
 #include "output/block_renderer.h"
 #include "harness/fresh_modules.h"
 #include "harness/jack_harness.h"
+#include "sequencer/voice_note_target.h"
 
 // Anything louder than this is the note; silence and the resampler's ringing are far below it.
 constexpr float kOnsetLevel = 0.002f;
@@ -30,6 +35,37 @@ inline void PlainVoice(int wave) {
                                {kLfo1Targets, 0},  {kLfo2Targets, 0},  {kAmpSustain, 1000}};
   CreateFreshModules();
   for (const Setting& s : kSettings) g_voice->SetParam(s.param, static_cast<ParamValue>(s.value));
+}
+
+// A held A at 440 Hz of a plain sine, which never rests on zero for more than a sample, so that any
+// run of exact silence heard while it plays is a gap.
+struct HeldSine {
+  HeldSine() {
+    PlainVoice(kSineWave);
+    g_voice->SetParam(kAmpSustain, 0);
+    target = std::make_unique<CVoiceNoteTarget>(*g_voice);
+    target->SetFrequency(440.0f);
+    target->NoteOn();
+  }
+  std::unique_ptr<CVoiceNoteTarget> target;
+};
+
+// The lengths of the runs of exact silence between the first sound heard and the last, in order.
+template <typename Sample>
+std::vector<std::size_t> SilentRuns(const std::vector<Sample>& s) {
+  const auto first = std::find_if(s.begin(), s.end(), [](Sample v) { return v != 0; });
+  const auto last = std::find_if(s.rbegin(), s.rend(), [](Sample v) { return v != 0; }).base();
+  std::vector<std::size_t> runs;
+  std::size_t run = 0;
+  for (auto it = first; it < last; ++it) {
+    if (*it == 0) {
+      ++run;
+    } else if (run > 0) {
+      runs.push_back(run);
+      run = 0;
+    }
+  }
+  return runs;
 }
 
 // `count` notes of note 69, `spacing` frames apart plus a per-note offset that moves them all over

@@ -37,8 +37,8 @@ bool CPulseStream::Open(const char* clientName, unsigned rate, unsigned periodFr
       pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 &&
       WaitUntilReady([](CPulseStream& s) { return pa_context_get_state(s.context) == PA_CONTEXT_READY; }, why);
   if (connected) {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, rate, 1};
-    stream = pa_stream_new(context, "Playback", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, rate, 1};
+    stream = pa_stream_new(context, "Playback", &format, nullptr);
   }
   bool opened = false;
   if (stream != nullptr) {

@@ -14,7 +14,6 @@
 
 #include "output/block_renderer.h"
 #include "platform/sound/output_switch.h"
-#include "sequencer/voice_note_target.h"
 #include "harness/fresh_modules.h"
 #include "harness/note_onsets.h"
 #include "harness/pulse_server.h"
@@ -50,13 +49,13 @@ Heard Listen(const std::vector<std::int16_t>& s) {
   const auto last = std::find_if(s.rbegin(), s.rend(), [](std::int16_t v) { return v != 0; }).base();
   if (first >= last) return heard;
   heard.sounding = static_cast<std::size_t>(last - first);
-  std::size_t run = 0;
+  for (const std::size_t run : SilentRuns(s)) {
+    if (run >= 16) ++heard.gaps;
+    heard.longestSilence = std::max(heard.longestSilence, run);
+  }
   std::vector<double> periods;
   double previous = -1.0;
   for (auto it = first; it != last; ++it) {
-    run = *it == 0 ? run + 1 : 0;
-    if (run == 16) ++heard.gaps;
-    heard.longestSilence = std::max(heard.longestSilence, run);
     const std::size_t i = static_cast<std::size_t>(it - s.begin());
     if (it != first && *(it - 1) < 0 && *it >= 0) {
       const double at = static_cast<double>(i - 1) + *(it - 1) / static_cast<double>(*(it - 1) - *it);
@@ -70,18 +69,6 @@ Heard Listen(const std::vector<std::int16_t>& s) {
   }
   return heard;
 }
-
-// A held A at 440 Hz of a plain sine, which never rests on zero for more than a sample.
-struct HeldNote {
-  HeldNote() {
-    PlainVoice(kSineWave);
-    g_voice->SetParam(kAmpSustain, 0);
-    target = std::make_unique<CVoiceNoteTarget>(*g_voice);
-    target->SetFrequency(440.0f);
-    target->NoteOn();
-  }
-  std::unique_ptr<CVoiceNoteTarget> target;
-};
 
 // Starts the output and lets it play for a second and the classic loop's length, so that what is
 // recorded next is the sound as it goes on, not its start.
@@ -114,7 +101,7 @@ void PlaysAtPitchWithoutGaps(CTestPulseServer::Kind kind) {
   if (!why.empty()) GTEST_SKIP() << "no server: " << why;
   for (const OutputMode mode : {OutputMode::kClassic, OutputMode::kLowLatency}) {
     SCOPED_TRACE(mode == OutputMode::kClassic ? "classic" : "low latency");
-    HeldNote note;
+    HeldSine note;
     COutputSwitch output;
     StartPlaying(output, mode);
     EXPECT_EQ(output.GetMode(), mode);
@@ -151,7 +138,7 @@ TEST(PulseOutputTest, ComesBackAfterTheServerIsKilled) {
   if (!why.empty()) GTEST_SKIP() << "no server: " << why;
   for (const OutputMode mode : {OutputMode::kClassic, OutputMode::kLowLatency}) {
     SCOPED_TRACE(mode == OutputMode::kClassic ? "classic" : "low latency");
-    HeldNote note;
+    HeldSine note;
     COutputSwitch output;
     StartPlaying(output, mode);
     server.Kill();
@@ -187,7 +174,7 @@ TEST(PulseOutputTest, SwitchingModesIsBarelyHeard) {
   CTestPulseServer server(CTestPulseServer::Kind::kPulseAudio);
   const std::string why = server.Start();
   if (!why.empty()) GTEST_SKIP() << "no server: " << why;
-  HeldNote note;
+  HeldSine note;
   COutputSwitch output;
   StartPlaying(output, OutputMode::kClassic);
   constexpr std::size_t kBound = CTestPulseServer::kRate / 8;
