@@ -268,8 +268,9 @@ void MeasureLatency(PulseListener& listener, Figures& f) {
 
 // Switching to the other mode and back, twice over: once while a sine is held, where each switch's
 // silence is one of the two longest runs of exact silence; once while the riff plays 40 ms notes on
-// every step at 120 BPM, where the two switches move the notes off the beat they kept before: later
-// (+) for silence put in, earlier (-) for sound dropped.
+// every step at 40 BPM, where the two switches move the notes off the beat they kept before: later
+// (+) for silence put in, earlier (-) for sound dropped. A step of 375 ms tells apart shifts of up to
+// 187 ms either way, a whole loop (93 ms) dropped or played twice among them.
 void MeasureSwitch(COutputSwitch& output, OutputMode mode, Listener& listener, Figures& f) {
   const OutputMode other = mode == OutputMode::kClassic ? OutputMode::kLowLatency : OutputMode::kClassic;
   const auto switchTwice = [&] {
@@ -295,7 +296,7 @@ void MeasureSwitch(COutputSwitch& output, OutputMode mode, Listener& listener, F
 
   PlainVoice(kSquareWave);
   g_voice->SetParam(kAmpSustain, 40);
-  g_riffPlayer->SetParam(kBpm, 120);
+  g_riffPlayer->SetParam(kBpm, 40);
   g_riffPlayer->Play();
   std::this_thread::sleep_for(500ms);
   if (!listener.Start(static_cast<std::size_t>(10 * kRate))) return;
@@ -306,7 +307,7 @@ void MeasureSwitch(COutputSwitch& output, OutputMode mode, Listener& listener, F
   if (onsets.size() < 10) return;
   const double step = g_riffPlayer->GetSamplesPerStep() * static_cast<double>(kRate) / CRateConverter::kEngineRate;
   // Each onset's distance from the beat the first one sets, in ms, taken the short way round the
-  // step; the median over the first second and over the last gives the riff's place before the two
+  // step; the median over the first 1.4 s and over the last gives the riff's place before the two
   // switches and after them. Neither skipping nor repeating, it is later by the silences they made.
   const double stepMs = step * 1000.0 / kRate;
   const auto placeOver = [&](std::size_t from, std::size_t to) {
@@ -319,7 +320,8 @@ void MeasureSwitch(COutputSwitch& output, OutputMode mode, Listener& listener, F
     std::nth_element(offsets.begin(), offsets.begin() + offsets.size() / 2, offsets.end());
     return offsets.empty() ? 0.0 : offsets[offsets.size() / 2];
   };
-  const double shift = placeOver(s.size() - kRate, s.size()) - placeOver(0, kRate);
+  const std::size_t window = kRate * 14 / 10;
+  const double shift = placeOver(s.size() - window, s.size()) - placeOver(0, window);
   f.riffShift = shift - std::round(shift / stepMs) * stepMs;
 }
 

@@ -55,6 +55,7 @@ bool CAudioStream::Start(BlockCallback blockCallback, bool renderAhead) {
     if (first.data) {
       if (renderAhead && callback) {
         callback(static_cast<std::int16_t*>(first.data), static_cast<std::int32_t>(first.byteCount));
+        loopFull = true;
       } else {
         std::memset(first.data, 0, first.byteCount);
       }
@@ -98,6 +99,7 @@ void CAudioStream::Reset() {
   stopRequest.store(0, std::memory_order_relaxed);
   writePos = 0;
   opened = false;
+  loopFull = false;
 }
 
 std::uint32_t CAudioStream::AudioThreadProc(void* param) {
@@ -111,15 +113,16 @@ bool CAudioStream::FillBuffer() {
   if (!loopBuffer) return false;
   // While the sound system under the loop is gone its play position stands still, which a pass
   // would take for a whole loop played: nothing is rendered, nor recorded, until it is back.
-  if (device && device->IsLost()) {
-    const bool stopping = stopRequest.load(std::memory_order_acquire) != 0;
-    if (stopping) running.store(0, std::memory_order_release);
-    return !stopping;
-  }
+  if (device && device->IsLost()) return AnswerStop();
   std::uint32_t play = 0;
   // A position outside the loop is as good as none; an odd one is taken down to its sample.
   if (!loopBuffer->ReadPlayPosition(&play) || play >= kLoopBytes) play = 0;
   play &= ~1u;
+  // A play position where the last pass left it means nothing was played since: a server that
+  // takes sound in chunks longer than a pass's interval, or one that has stalled. Rendering the
+  // whole loop again would overwrite sound not yet heard, push the riff on by a loop nobody heard
+  // and record it; only the silence a start leaves is refilled whole.
+  if (play == writePos && loopFull) return AnswerStop();
   const std::uint32_t count = writePos < play ? play - writePos : play - writePos + kLoopBytes;
   SoundRegion first{};
   SoundRegion second{};
@@ -145,13 +148,20 @@ bool CAudioStream::FillBuffer() {
   loopBuffer->Commit(first, second);
   writePos += count;
   if (writePos >= kLoopBytes) writePos -= kLoopBytes;
+  loopFull = true;
+  return AnswerStop();
+}
+
+// The end of every pass: a stop asked for is acknowledged here, after the pass's last buffer
+// operation; false then, and the thread ends.
+bool CAudioStream::AnswerStop() {
   const bool stopping = stopRequest.load(std::memory_order_acquire) != 0;
   if (stopping) running.store(0, std::memory_order_release);
   return !stopping;
 }
 
 // Each pass renders up to the play position, so everything from there round to the write position
-// is rendered and not yet heard: the whole loop right after a pass.
+// is rendered and not yet heard: the whole loop right after a pass, nothing before the first.
 std::uint32_t CAudioStream::StopKeepingUnheard(std::int16_t* out, std::uint32_t capacity) {
   EndThread();
   std::uint32_t count = 0;
@@ -161,7 +171,7 @@ std::uint32_t CAudioStream::StopKeepingUnheard(std::int16_t* out, std::uint32_t 
     const std::uint32_t bytes = writePos > play ? writePos - play : writePos + kLoopBytes - play;
     SoundRegion first{};
     SoundRegion second{};
-    if (out != nullptr && loopBuffer->Lock(play, bytes, &first, &second)) {
+    if (out != nullptr && (play != writePos || loopFull) && loopBuffer->Lock(play, bytes, &first, &second)) {
       for (const SoundRegion& region : {first, second}) {
         const std::uint32_t n = std::min(region.byteCount / 2, capacity - count);
         if (region.data != nullptr) std::memcpy(out + count, region.data, n * 2);

@@ -2,7 +2,8 @@
 // mono 44100 Hz output, creates one looping buffer of 8192 bytes (4096 samples, 92.9 ms), starts
 // it playing and starts the audio thread. Every 20 ms the audio thread has the block callback
 // render everything played since its last look, right up to the play position, so each sample is
-// heard about one buffer length after it was rendered.
+// heard about one buffer length after it was rendered. A look that finds the play position where
+// the last one left it renders nothing: the device has played nothing since.
 //
 // Two threads meet here. The user-interface thread calls SetWindow, Start and Stop; the audio
 // thread runs AudioThreadProc, FillBuffer and the callback. No lock is taken: Stop ends the audio
@@ -72,6 +73,7 @@ class CAudioStream {
  private:
   bool IsStopped() const;
   void EndThread();
+  bool AnswerStop();
 
   BlockCallback callback;
   std::unique_ptr<CSoundDevice> device;
@@ -82,6 +84,10 @@ class CAudioStream {
   std::uint32_t writePos;
   // Open has prepared device and buffers for the next Start.
   bool opened = false;
+  // Everything from writePos round to writePos is rendered and not yet heard: true after a pass
+  // and after a start that rendered ahead, false while the loop still holds a start's silence.
+  // Set by Start before the audio thread runs and read after it has ended, so no atomic is needed.
+  bool loopFull = false;
   std::atomic<std::uint8_t> running;
   std::atomic<std::uint8_t> stopRequest;
   CHostSoundLayer hostLayer;

@@ -549,16 +549,24 @@ TEST_F(SynthPanelTest, CloseBoxStopsTheSoundThenFinishesTheRecording) {
   LoadPreset(*panel, (folder / "default.kv7").string(), DefaultValues(kVoiceParams));
   FakeSound().SetPositionMode(FakePositionMode::kFixed);
   FakeSound().SetPosition(0);
-  ASSERT_TRUE(g_audioStream.FillBuffer());  // from here on every pass renders the whole loop
+  ASSERT_TRUE(g_audioStream.FillBuffer());
   const std::string wav = (folder / "take.wav").string();
   ScriptedFileDialog::Answers().push_back(wav);
   Click(*g_riffPanel, CRiffPanel::kRecordId);
   ASSERT_TRUE(g_wavRecorder.IsRecording());
   Click(*g_riffPanel, CRiffPanel::kPlayId);
-  ASSERT_TRUE(g_audioStream.FillBuffer());
 
-  std::thread audio([] {
-    while (g_audioStream.FillBuffer()) {
+  // Each pass finds half the loop played, and renders it.
+  constexpr std::uint32_t kHalfBytes = CAudioStream::kLoopBytes / 2;
+  std::uint32_t position = 0;
+  const auto pass = [&position] {
+    position = (position + kHalfBytes) % CAudioStream::kLoopBytes;
+    FakeSound().SetPosition(position);
+    return g_audioStream.FillBuffer();
+  };
+  ASSERT_TRUE(pass());
+  std::thread audio([&pass] {
+    while (pass()) {
     }
   });
   RequestClose(*panel);
@@ -568,14 +576,15 @@ TEST_F(SynthPanelTest, CloseBoxStopsTheSoundThenFinishesTheRecording) {
 
   const WavFileContents file = ReadWavFile(wav);
   ASSERT_TRUE(IsCompleteWav(file));
-  constexpr std::size_t kLoopSamples = 4096;
-  ASSERT_GE(file.samples.size(), 2 * kLoopSamples);
-  ASSERT_EQ(file.samples.size() % kLoopSamples, 0u);
-  std::vector<std::int16_t> lastPass(kLoopSamples);
-  std::memcpy(lastPass.data(), FakeSound().GetLoopBytes(), kLoopSamples * 2);
-  const std::vector<std::int16_t> fileLast(file.samples.end() - kLoopSamples, file.samples.end());
-  const std::vector<std::int16_t> fileBefore(file.samples.end() - 2 * kLoopSamples,
-                                             file.samples.end() - kLoopSamples);
+  constexpr std::size_t kPassSamples = kHalfBytes / 2;
+  ASSERT_GE(file.samples.size(), 2 * kPassSamples);
+  ASSERT_EQ(file.samples.size() % kPassSamples, 0u);
+  std::vector<std::int16_t> lastPass(kPassSamples);
+  const std::uint32_t lastPassOffset = (position + kHalfBytes) % CAudioStream::kLoopBytes;
+  std::memcpy(lastPass.data(), FakeSound().GetLoopBytes() + lastPassOffset, kHalfBytes);
+  const std::vector<std::int16_t> fileLast(file.samples.end() - kPassSamples, file.samples.end());
+  const std::vector<std::int16_t> fileBefore(file.samples.end() - 2 * kPassSamples,
+                                             file.samples.end() - kPassSamples);
   EXPECT_NE(fileLast, fileBefore);  // the riff plays on, so the last pass is told apart
   EXPECT_EQ(fileLast, lastPass);
 }

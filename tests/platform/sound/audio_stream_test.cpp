@@ -125,7 +125,7 @@ TEST_F(AudioStreamTest, RefillCoversEverythingPlayedSinceTheLastPass) {
       {"equal at 0", {}, 0, {{0, 8192}}, 0},
       {"steady", {1000}, 2764, {{1000, 1764}}, 2764},
       {"wraps", {6000}, 2000, {{6000, 2192}, {0, 2000}}, 2000},
-      {"equal mid-buffer", {4096}, 4096, {{4096, 4096}, {0, 4096}}, 4096},
+      {"unmoved since the last pass: nothing was played", {4096}, 4096, {}, 4096},
       {"unreadable", {3000}, kUnreadable, {{3000, 5192}}, 0},
       {"beyond the loop counts as unreadable", {1000}, 9000, {{1000, 7192}}, 0},
       {"odd is taken down to its sample", {1000}, 2765, {{1000, 1764}}, 2764},
@@ -144,6 +144,7 @@ TEST_F(AudioStreamTest, RefillCoversEverythingPlayedSinceTheLastPass) {
       ASSERT_TRUE(caseStream.FillBuffer());
     }
     g_regions.clear();
+    const std::size_t eventsBefore = caseLayer.Events().size();
     if (c.play == kUnreadable) {
       caseLayer.SetPositionMode(FakePositionMode::kUnreadable);
     } else {
@@ -154,11 +155,15 @@ TEST_F(AudioStreamTest, RefillCoversEverythingPlayedSinceTheLastPass) {
     std::uint32_t committed = 0;
     for (const Region& region : c.regions) committed += region.bytes;
     const auto events = caseLayer.Events();
-    ASSERT_EQ(events.back().op, FakeSoundOp::kCommit);
-    EXPECT_EQ(events.back().a + events.back().b, committed);
+    if (committed == 0) {
+      for (std::size_t i = eventsBefore; i < events.size(); ++i) EXPECT_NE(events[i].op, FakeSoundOp::kLock);
+    } else {
+      ASSERT_EQ(events.back().op, FakeSoundOp::kCommit);
+      EXPECT_EQ(events.back().a + events.back().b, committed);
+    }
 
     caseLayer.SetPositionMode(FakePositionMode::kFixed);
-    caseLayer.SetPosition(c.writePos);
+    caseLayer.SetPosition((c.writePos + 2) % CAudioStream::kLoopBytes);
     ASSERT_TRUE(caseStream.FillBuffer());
     std::uint32_t nextOffset = ~0u;
     for (const auto& event : caseLayer.Events()) {
@@ -171,6 +176,21 @@ TEST_F(AudioStreamTest, RefillCoversEverythingPlayedSinceTheLastPass) {
     }
     stopper.join();
   }
+}
+
+// Following another output the loop starts full of sound not yet heard: a pass before the device
+// has played any of it must leave it be, or the riff skips a loop.
+TEST_F(AudioStreamTest, AStartThatRendersAheadRefillsOnlyWhatIsPlayed) {
+  fake.SetThreadMode(FakeThreadMode::kManual);
+  ASSERT_TRUE(stream.Start(&RecordRegion, true));
+  g_loopBase = fake.GetLoopBytes();
+  ASSERT_EQ(g_callbackCount.load(), 1);
+  g_regions.clear();
+  Pass(0);
+  EXPECT_TRUE(g_regions.empty());
+  Pass(1764);
+  EXPECT_EQ(g_regions, (std::vector<Region>{{0, 1764}}));
+  StopManual();
 }
 
 TEST_F(AudioStreamTest, RegionsHoldWhatTheCallbackWrote) {
@@ -312,7 +332,7 @@ TEST_F(AudioStreamTest, FailedStartReturnsAtOnceAndStopReleasesWhatWasCreated) {
 }
 
 TEST_F(AudioStreamTest, StopWhileTheThreadSleepsWaitsForOneLastPass) {
-  fake.SetPosition(0);
+  fake.SetPositionMode(FakePositionMode::kRealTime);
   ASSERT_TRUE(stream.Start(&RecordRegion));
   ASSERT_TRUE(WaitFor([&] { return fake.Count(FakeSoundOp::kPause) >= 2; }));
   const auto before = std::chrono::steady_clock::now();
@@ -339,7 +359,7 @@ TEST_F(AudioStreamTest, StopWhileTheThreadSleepsWaitsForOneLastPass) {
 }
 
 TEST_F(AudioStreamTest, BufferThatNeverComesBackNeitherHangsStopNorSpins) {
-  fake.SetPosition(0);
+  fake.SetPositionMode(FakePositionMode::kRealTime);
   ASSERT_TRUE(stream.Start(&RecordRegion));
   ASSERT_TRUE(WaitFor([&] { return fake.Count(FakeSoundOp::kPause) >= 1; }));
   fake.AllowRecover(false);
