@@ -6,7 +6,8 @@
 // For each server and mode: which output opened; runs of silence while a held sine plays for a
 // minute (QUEMBREL_BENCH_SECONDS sets another length); key-to-sound latency of ten notes, from the
 // note-on call to the first sound at the sink; switching to the other mode and back, as the silence
-// each switch makes and how much later the riff plays after both; and a server killed under the
+// each switch makes, how much later the sound plays after each, and how much later the riff plays
+// after both (neither skipping nor repeating, later by the silences); and a server killed under the
 // program: the program's CPU time while the server is gone, and how long after the server is
 // started again the sound is back, the server's own start included. Each benchmark's time is the
 // mean latency; the program ends with the table README quotes.
@@ -186,7 +187,10 @@ struct Figures {
   double latencyMean = 0.0;
   int notesTimed = 0;
   std::vector<double> switchSilence;  // ms, per switch
-  double riffShift = 0.0;             // ms the riff is later (+) or earlier (-) after both switches
+  // Per switch, ms the sound comes later than all the silence heard around the switch, the server's
+  // own gaps included: more (+) for sound repeated or put in, less (-) for sound dropped.
+  std::vector<double> beyondSilence;
+  double riffShift = 0.0;             // ms the riff is later after both, as its notes show it
   double cpuGone = -1.0;              // % of one core while the server is gone
   double reconnect = -1.0;            // s from the server's start to sound
 };
@@ -266,11 +270,29 @@ void MeasureLatency(PulseListener& listener, Figures& f) {
   if (f.notesTimed > 0) f.latencyMean = sum / f.notesTimed;
 }
 
-// Switching to the other mode and back, twice over: once while a sine is held, where each switch's
-// silence is one of the two longest runs of exact silence; once while the riff plays 40 ms notes on
-// every step at 40 BPM, where the two switches move the notes off the beat they kept before: later
-// (+) for silence put in, earlier (-) for sound dropped. A step of 375 ms tells apart shifts of up to
-// 187 ms either way, a whole loop (93 ms) dropped or played twice among them.
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kSlowSineHz = 4;
+
+// The phase φ of the slow sine over frames [from, to), a whole number of its periods, taking the
+// sound as A sin(ωn + φ): a least-squares fit against sin and cos at its known frequency.
+double PhaseOver(const std::vector<float>& s, std::size_t from, std::size_t to) {
+  double onSin = 0.0;
+  double onCos = 0.0;
+  for (std::size_t i = from; i < to; ++i) {
+    const double w = 2.0 * kPi * kSlowSineHz * static_cast<double>(i) / kRate;
+    onSin += s[i] * std::sin(w);
+    onCos += s[i] * std::cos(w);
+  }
+  return std::atan2(onCos, onSin);
+}
+
+// Switching to the other mode and back, twice over. Once while a 4 Hz sine is held: each switch's
+// silence is one of the two longest runs of exact silence, and the sine's phase after a switch
+// against its phase before tells how much later the sound plays, to a fraction of a millisecond and
+// unambiguously within a period (±125 ms). Neither skipping nor repeating, it is later by exactly
+// the silence heard meanwhile: the switch's, and any gap of the server's own. Once while the riff plays 40 ms notes on every step at 40 BPM, where the two
+// switches move the notes off the beat they kept before: later (+) for silence put in, earlier (-)
+// for sound dropped; a step of 375 ms tells apart shifts of up to 187 ms either way.
 void MeasureSwitch(COutputSwitch& output, OutputMode mode, Listener& listener, Figures& f) {
   const OutputMode other = mode == OutputMode::kClassic ? OutputMode::kLowLatency : OutputMode::kClassic;
   const auto switchTwice = [&] {
@@ -285,14 +307,38 @@ void MeasureSwitch(COutputSwitch& output, OutputMode mode, Listener& listener, F
 
   {
     HeldSine sine;
+    sine.target->SetFrequency(static_cast<float>(kSlowSineHz));
     std::this_thread::sleep_for(500ms);
     if (!listener.Start(static_cast<std::size_t>(10 * kRate))) return;
     switchTwice();
     sine.target->NoteOff();
   }
-  std::vector<std::size_t> runs = SilentRuns(listener.Frames());
+  const std::vector<float> heard = listener.Frames();
+  std::vector<std::pair<std::size_t, std::size_t>> runs;  // length, first frame
+  for (std::size_t i = 0, run = 0; i < heard.size(); ++i) {
+    run = heard[i] == 0.0f ? run + 1 : 0;
+    if (run > 0 && (i + 1 == heard.size() || heard[i + 1] != 0.0f)) runs.push_back({run, i + 1 - run});
+  }
   std::sort(runs.rbegin(), runs.rend());
-  for (std::size_t k = 0; k < 2 && k < runs.size(); ++k) f.switchSilence.push_back(runs[k] * 1000.0 / kRate);
+  if (runs.size() >= 2) {
+    std::sort(runs.begin(), runs.begin() + 2, [](const auto& a, const auto& b) { return a.second < b.second; });
+    // Four whole periods before each switch's silence, and after the second one.
+    constexpr std::size_t kWindow = 4 * kRate / kSlowSineHz;
+    const std::size_t ends[] = {runs[0].second, runs[1].second, runs[1].second + runs[1].first + kWindow};
+    if (ends[0] >= kWindow && ends[1] >= runs[0].second + runs[0].first + kWindow && ends[2] <= heard.size()) {
+      const double periodMs = 1000.0 / kSlowSineHz;
+      for (int k = 0; k < 2; ++k) {
+        f.switchSilence.push_back(static_cast<double>(runs[k].first) * 1000.0 / kRate);
+        const double shift = (PhaseOver(heard, ends[k] - kWindow, ends[k]) -
+                              PhaseOver(heard, ends[k + 1] - kWindow, ends[k + 1])) / (2.0 * kPi) * periodMs;
+        double silence = 0.0;
+        for (const auto& [length, start] : runs) {
+          if (length >= 16 && start >= ends[k] && start < ends[k + 1] - kWindow) silence += length * 1000.0 / kRate;
+        }
+        f.beyondSilence.push_back(shift - std::round(shift / periodMs) * periodMs - silence);
+      }
+    }
+  }
 
   PlainVoice(kSquareWave);
   g_voice->SetParam(kAmpSustain, 40);
@@ -383,23 +429,24 @@ std::string Range(const std::vector<double>& values) {
   char text[64];
   std::string line;
   for (const double v : values) {
-    std::snprintf(text, sizeof text, "%s%.0f", line.empty() ? "" : ", ", v);
+    std::snprintf(text, sizeof text, "%s%.1f", line.empty() ? "" : ", ", v);
     line += text;
   }
   return line + " ms";
 }
 
 void PrintTable() {
-  std::printf("\n| Server, mode | Output opened | Gaps while a sine plays | Key to sound | Switch and back: silences; riff later by | CPU while the server is gone | Back after the server's start |\n");
+  std::printf("\n| Server, mode | Output opened | Gaps while a sine plays | Key to sound | Switch and back: silences; sound later than all silence heard, each; riff later by | CPU while the server is gone | Back after the server's start |\n");
   std::printf("|---|---|---|---|---|---|---|\n");
   for (const auto& [key, f] : g_figures) {
     char gaps[64];
     char latency[64];
     std::snprintf(gaps, sizeof gaps, "%d in %.0f s (longest %zu frames)", f.gaps, f.gapSeconds, f.longestGap);
     std::snprintf(latency, sizeof latency, "%.0f to %.0f ms (%d notes)", f.latencyLow, f.latencyHigh, f.notesTimed);
-    std::printf("| %s, %s | %s | %s | %s | %s; %.0f ms | %.1f %% | %.2f s |\n", kServerNames[key.first],
+    std::printf("| %s, %s | %s | %s | %s | %s; %s; %.0f ms | %.1f %% | %.2f s |\n", kServerNames[key.first],
                 key.second == 0 ? "classic" : "low latency", f.status.c_str(), gaps,
-                key.first == kJack ? "see latency_bench" : latency, Range(f.switchSilence).c_str(), f.riffShift,
+                key.first == kJack ? "see latency_bench" : latency, Range(f.switchSilence).c_str(),
+                Range(f.beyondSilence).c_str(), f.riffShift,
                 f.cpuGone, f.reconnect);
   }
 }
