@@ -286,67 +286,86 @@ double PhaseOver(const std::vector<float>& s, std::size_t from, std::size_t to) 
   return std::atan2(onCos, onSin);
 }
 
-// Switching to the other mode and back, twice over. Once while a 4 Hz sine is held: each switch's
-// silence is one of the two longest runs of exact silence, and the sine's phase after a switch
-// against its phase before tells how much later the sound plays, to a fraction of a millisecond and
-// unambiguously within a period (±125 ms). Neither skipping nor repeating, it is later by exactly
-// the silence heard meanwhile: the switch's, and any gap of the server's own. Once while the riff plays 40 ms notes on every step at 40 BPM, where the two
-// switches move the notes off the beat they kept before: later (+) for silence put in, earlier (-)
-// for sound dropped; a step of 375 ms tells apart shifts of up to 187 ms either way.
-void MeasureSwitch(COutputSwitch& output, OutputMode mode, Listener& listener, Figures& f) {
+// Switching to the other mode and back, with the listener recording throughout.
+void SwitchTwice(COutputSwitch& output, OutputMode mode, Listener& listener) {
   const OutputMode other = mode == OutputMode::kClassic ? OutputMode::kLowLatency : OutputMode::kClassic;
-  const auto switchTwice = [&] {
-    for (const OutputMode next : {other, mode}) {
-      std::this_thread::sleep_for(1500ms + std::chrono::milliseconds(std::rand() % 125));
-      output.Switch(next);
-      listener.Reconnect();
-    }
-    std::this_thread::sleep_for(1500ms);
-    listener.Stop();
-  };
+  for (const OutputMode next : {other, mode}) {
+    std::this_thread::sleep_for(1500ms + std::chrono::milliseconds(std::rand() % 125));
+    output.Switch(next);
+    listener.Reconnect();
+  }
+  std::this_thread::sleep_for(1500ms);
+  listener.Stop();
+}
 
+// The two switches while a 4 Hz sine is held: each switch's silence, and the sine's phase after a
+// switch against its phase before, which tells how much later the sound plays to a fraction of a
+// millisecond and unambiguously within a period (±125 ms). Neither skipping nor repeating, it is
+// later by exactly the silence heard meanwhile: the switch's, and any gap of the server's own.
+void MeasureSwitchOnSine(COutputSwitch& output, OutputMode mode, Listener& listener, Figures& f) {
   {
     HeldSine sine;
     sine.target->SetFrequency(static_cast<float>(kSlowSineHz));
     std::this_thread::sleep_for(500ms);
     if (!listener.Start(static_cast<std::size_t>(10 * kRate))) return;
-    switchTwice();
+    SwitchTwice(output, mode, listener);
     sine.target->NoteOff();
   }
   const std::vector<float> heard = listener.Frames();
   std::vector<std::pair<std::size_t, std::size_t>> runs;  // length, first frame
   for (std::size_t i = 0, run = 0; i < heard.size(); ++i) {
     run = heard[i] == 0.0f ? run + 1 : 0;
-    if (run > 0 && (i + 1 == heard.size() || heard[i + 1] != 0.0f)) runs.push_back({run, i + 1 - run});
+    if (run >= 16 && (i + 1 == heard.size() || heard[i + 1] != 0.0f)) runs.push_back({run, i + 1 - run});
   }
-  std::sort(runs.rbegin(), runs.rend());
-  if (runs.size() >= 2) {
-    std::sort(runs.begin(), runs.begin() + 2, [](const auto& a, const auto& b) { return a.second < b.second; });
-    // Four whole periods before each switch's silence, and after the second one.
-    constexpr std::size_t kWindow = 4 * kRate / kSlowSineHz;
-    const std::size_t ends[] = {runs[0].second, runs[1].second, runs[1].second + runs[1].first + kWindow};
-    if (ends[0] >= kWindow && ends[1] >= runs[0].second + runs[0].first + kWindow && ends[2] <= heard.size()) {
-      const double periodMs = 1000.0 / kSlowSineHz;
-      for (int k = 0; k < 2; ++k) {
-        f.switchSilence.push_back(static_cast<double>(runs[k].first) * 1000.0 / kRate);
-        const double shift = (PhaseOver(heard, ends[k] - kWindow, ends[k]) -
-                              PhaseOver(heard, ends[k + 1] - kWindow, ends[k + 1])) / (2.0 * kPi) * periodMs;
-        double silence = 0.0;
-        for (const auto& [length, start] : runs) {
-          if (length >= 16 && start >= ends[k] && start < ends[k + 1] - kWindow) silence += length * 1000.0 / kRate;
-        }
-        f.beyondSilence.push_back(shift - std::round(shift / periodMs) * periodMs - silence);
-      }
+  std::vector<std::pair<std::size_t, std::size_t>> longest = runs;
+  std::sort(longest.rbegin(), longest.rend());
+  if (longest.size() < 2) return;
+  if (longest[0].second > longest[1].second) std::swap(longest[0], longest[1]);
+  // A switch may be heard as more than one run of silence, with a few periods of sound between
+  // them: all the runs within 100 ms of its longest one are its silence.
+  constexpr std::size_t kNear = kRate / 10;
+  std::size_t from[2];
+  std::size_t to[2];
+  double switchMs[2] = {0.0, 0.0};
+  for (int k = 0; k < 2; ++k) {
+    from[k] = longest[k].second;
+    to[k] = longest[k].second + longest[k].first;
+    for (const auto& [length, start] : runs) {
+      if (start + kNear < longest[k].second || start > longest[k].second + longest[k].first + kNear) continue;
+      from[k] = std::min(from[k], start);
+      to[k] = std::max(to[k], start + length);
+      switchMs[k] += length * 1000.0 / kRate;
     }
   }
+  // Four whole periods before each switch, and after the second one; all the silence between two
+  // windows is set against the shift between them.
+  constexpr std::size_t kWindow = 4 * kRate / kSlowSineHz;
+  const std::size_t ends[] = {from[0], from[1], to[1] + kWindow};
+  if (ends[0] < kWindow || ends[1] < to[0] + kWindow || ends[2] > heard.size()) return;
+  const double periodMs = 1000.0 / kSlowSineHz;
+  for (int k = 0; k < 2; ++k) {
+    f.switchSilence.push_back(switchMs[k]);
+    const double shift = (PhaseOver(heard, ends[k] - kWindow, ends[k]) -
+                          PhaseOver(heard, ends[k + 1] - kWindow, ends[k + 1])) / (2.0 * kPi) * periodMs;
+    double silence = 0.0;
+    for (const auto& [length, start] : runs) {
+      if (start >= ends[k] && start < ends[k + 1] - kWindow) silence += length * 1000.0 / kRate;
+    }
+    f.beyondSilence.push_back(shift - std::round(shift / periodMs) * periodMs - silence);
+  }
+}
 
+// The two switches while the riff plays 40 ms notes on every step at 40 BPM: they move the notes
+// off the beat they kept before, later (+) for silence put in, earlier (-) for sound dropped; a
+// step of 375 ms tells apart shifts of up to 187 ms either way.
+void MeasureSwitchOnRiff(COutputSwitch& output, OutputMode mode, Listener& listener, Figures& f) {
   PlainVoice(kSquareWave);
   g_voice->SetParam(kAmpSustain, 40);
   g_riffPlayer->SetParam(kBpm, 40);
   g_riffPlayer->Play();
   std::this_thread::sleep_for(500ms);
   if (!listener.Start(static_cast<std::size_t>(10 * kRate))) return;
-  switchTwice();
+  SwitchTwice(output, mode, listener);
   g_riffPlayer->Stop();
   const std::vector<float> s = listener.Frames();
   const std::vector<std::size_t> onsets = Onsets(s, 1000);
@@ -407,7 +426,8 @@ void BM_SoundServer(benchmark::State& state) {
     std::unique_ptr<Listener> listener = server.MakeListener();
     MeasureGaps(*listener, f, seconds);
     if (auto* pulse = dynamic_cast<PulseListener*>(listener.get())) MeasureLatency(*pulse, f);
-    MeasureSwitch(output, mode, *listener, f);
+    MeasureSwitchOnSine(output, mode, *listener, f);
+    MeasureSwitchOnRiff(output, mode, *listener, f);
     MeasureLoss(output, server, f);
     output.Stop();
     state.SetIterationTime(f.latencyMean / 1000.0);
