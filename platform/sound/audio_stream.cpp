@@ -128,10 +128,7 @@ bool CAudioStream::FillBuffer() {
   SoundRegion second{};
   while (!loopBuffer->Lock(writePos, count, &first, &second)) {
     // A buffer that cannot be restored must neither keep Stop waiting nor spin a core.
-    if (stopRequest.load(std::memory_order_acquire) != 0) {
-      running.store(0, std::memory_order_release);
-      return false;
-    }
+    if (!AnswerStop()) return false;
     layer->Pause(kLockRetryPauseMs);
     loopBuffer->Recover();
     loopBuffer->PlayLooping();
@@ -152,7 +149,7 @@ bool CAudioStream::FillBuffer() {
   return AnswerStop();
 }
 
-// The end of every pass: a stop asked for is acknowledged here, after the pass's last buffer
+// Wherever a pass ends: a stop asked for is acknowledged here, after the pass's last buffer
 // operation; false then, and the thread ends.
 bool CAudioStream::AnswerStop() {
   const bool stopping = stopRequest.load(std::memory_order_acquire) != 0;

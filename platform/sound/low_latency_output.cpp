@@ -169,10 +169,7 @@ bool CLowLatencyOutput::OpenPulse(unsigned int rate) {
                     &failure)) {
     return false;
   }
-  if (!converter.Init(static_cast<int>(rate), static_cast<int>(opened->Frames()))) {
-    failure = "the rate converter cannot take " + std::to_string(rate) + " Hz";
-    return false;
-  }
+  if (!InitConverter(converter, rate, opened->Frames(), &failure)) return false;
   engineFrames = std::make_unique<std::int16_t[]>(converter.MaxEngineFrames());
   periodFrames.store(static_cast<int>(opened->Frames()), std::memory_order_relaxed);
   queuedPeriods = static_cast<int>(opened->Count());
@@ -188,10 +185,7 @@ bool CLowLatencyOutput::OpenAlsa() {
     failure = opened.why;
     return false;
   }
-  if (!converter.Init(static_cast<int>(opened.rate), static_cast<int>(opened.frames))) {
-    failure = "the rate converter cannot take " + std::to_string(opened.rate) + " Hz";
-    return false;
-  }
+  if (!InitConverter(converter, opened.rate, opened.frames, &failure)) return false;
   engineFrames = std::make_unique<std::int16_t[]>(converter.MaxEngineFrames());
   periodFrames.store(static_cast<int>(opened.frames), std::memory_order_relaxed);
   queuedPeriods = static_cast<int>(std::max(opened.bufferCount, 1u));

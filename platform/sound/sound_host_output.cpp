@@ -83,10 +83,7 @@ bool CHostSoundOutput::OpenAlsa() {
     failure = opened.why;
     return false;
   }
-  if (!converter.Init(static_cast<int>(opened.rate), static_cast<int>(opened.frames))) {
-    failure = "the rate converter cannot take " + std::to_string(opened.rate) + " Hz";
-    return false;
-  }
+  if (!InitConverter(converter, opened.rate, opened.frames, &failure)) return false;
   backend = Backend::kAlsa;
   floatSamples = opened.floatSamples;
   frames = opened.frames;
@@ -104,10 +101,7 @@ bool CHostSoundOutput::OpenPulse(unsigned int rate) {
                     &failure)) {
     return false;
   }
-  if (!converter.Init(static_cast<int>(rate), static_cast<int>(opened->Frames()))) {
-    failure = "the rate converter cannot take " + std::to_string(rate) + " Hz";
-    return false;
-  }
+  if (!InitConverter(converter, rate, opened->Frames(), &failure)) return false;
   backend = Backend::kPulse;
   floatSamples = true;
   frames = opened->Frames();
