@@ -12,14 +12,14 @@
 // started again the sound is back, the server's own start included. Each benchmark's time is the
 // mean latency; the program ends with the table README quotes.
 //
-// On JACK the switch makes a new port, so the capture connects to it again at once: the silence and
-// the riff's shift then include that reconnection, and are upper bounds. Key-to-sound on JACK is
-// measured to the frame by latency_bench, and not here.
+// On JACK both modes play through the same port, so the capture hears a switch as it happens.
+// Key-to-sound on JACK is measured to the frame by latency_bench, and not here.
 #include <benchmark/benchmark.h>
 #include <pulse/simple.h>
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -68,8 +68,8 @@ class Listener {
   virtual void Stop() = 0;
   // After Stop: the frames heard.
   virtual std::vector<float> Frames() const = 0;
-  // The program's port is new after a switch on JACK; elsewhere nothing to do.
-  virtual void Reconnect() {}
+  // How many frames have been heard so far; any thread.
+  virtual std::size_t Heard() const = 0;
 };
 
 // The sink's monitor over libpulse: each read notes the time its newest frame was played, the read's
@@ -106,6 +106,7 @@ class PulseListener : public Listener {
     for (std::size_t i = 0; i < count; ++i) frames[i] = samples[i] / 32768.0f;
     return frames;
   }
+  std::size_t Heard() const override { return count.load(); }
   // After Stop: when frame i was played, on the steady clock.
   double TimeOf(std::size_t i) const {
     return offsets.empty() ? 0.0 : offsets[offsets.size() / 2] + static_cast<double>(i) / kRate;
@@ -126,7 +127,7 @@ class PulseListener : public Listener {
 
   pa_simple* stream = nullptr;
   std::vector<std::int16_t> samples;
-  std::size_t count = 0;
+  std::atomic<std::size_t> count{0};
   std::vector<double> offsets;
   std::atomic<bool> quit{false};
   std::thread reader;
@@ -138,12 +139,11 @@ class JackListener : public Listener {
   explicit JackListener(const CTestJackServer& server) : server(server) {}
   bool Start(std::size_t capacity) override {
     capture = std::make_unique<AudioCapture>(server, capacity);
-    if (!capture->Activate()) return false;
-    Reconnect();
+    if (!capture->Activate() || !capture->Connect("Quembrel:outport 0", capture->PortName())) return false;
     return WaitFor([&] { return capture->Started(); }, 5s);
   }
   void Stop() override { capture->Close(); }
-  void Reconnect() override { capture->Connect("Quembrel:outport 0", capture->PortName()); }
+  std::size_t Heard() const override { return capture->Count(); }
   std::vector<float> Frames() const override {
     return std::vector<float>(capture->Samples().begin(), capture->Samples().begin() + capture->Count());
   }
@@ -286,16 +286,18 @@ double PhaseOver(const std::vector<float>& s, std::size_t from, std::size_t to) 
   return std::atan2(onCos, onSin);
 }
 
-// Switching to the other mode and back, with the listener recording throughout.
-void SwitchTwice(COutputSwitch& output, OutputMode mode, Listener& listener) {
+// Switches to the other mode and back while the listener hears, 2 s apart; returns how many frames
+// it had heard at each switch.
+std::array<std::size_t, 2> SwitchTwice(COutputSwitch& output, OutputMode mode, const Listener& listener) {
   const OutputMode other = mode == OutputMode::kClassic ? OutputMode::kLowLatency : OutputMode::kClassic;
-  for (const OutputMode next : {other, mode}) {
-    std::this_thread::sleep_for(1500ms + std::chrono::milliseconds(std::rand() % 125));
-    output.Switch(next);
-    listener.Reconnect();
+  std::array<std::size_t, 2> marks{};
+  for (int k = 0; k < 2; ++k) {
+    std::this_thread::sleep_for(2000ms + std::chrono::milliseconds(std::rand() % 125));
+    marks[k] = listener.Heard();
+    output.Switch(k == 0 ? other : mode);
   }
-  std::this_thread::sleep_for(1500ms);
-  listener.Stop();
+  std::this_thread::sleep_for(2000ms);
+  return marks;
 }
 
 // The two switches while a 4 Hz sine is held: each switch's silence, and the sine's phase after a
@@ -303,12 +305,14 @@ void SwitchTwice(COutputSwitch& output, OutputMode mode, Listener& listener) {
 // millisecond and unambiguously within a period (±125 ms). Neither skipping nor repeating, it is
 // later by exactly the silence heard meanwhile: the switch's, and any gap of the server's own.
 void MeasureSwitchOnSine(COutputSwitch& output, OutputMode mode, Listener& listener, Figures& f) {
+  std::array<std::size_t, 2> marks{};
   {
     HeldSine sine;
     sine.target->SetFrequency(static_cast<float>(kSlowSineHz));
     std::this_thread::sleep_for(500ms);
     if (!listener.Start(static_cast<std::size_t>(10 * kRate))) return;
-    SwitchTwice(output, mode, listener);
+    marks = SwitchTwice(output, mode, listener);
+    listener.Stop();
     sine.target->NoteOff();
   }
   const std::vector<float> heard = listener.Frames();
@@ -317,23 +321,17 @@ void MeasureSwitchOnSine(COutputSwitch& output, OutputMode mode, Listener& liste
     run = heard[i] == 0.0f ? run + 1 : 0;
     if (run >= 16 && (i + 1 == heard.size() || heard[i + 1] != 0.0f)) runs.push_back({run, i + 1 - run});
   }
-  std::vector<std::pair<std::size_t, std::size_t>> longest = runs;
-  std::sort(longest.rbegin(), longest.rend());
-  if (longest.size() < 2) return;
-  if (longest[0].second > longest[1].second) std::swap(longest[0], longest[1]);
-  // A switch may be heard as more than one run of silence, with a few periods of sound between
-  // them: all the runs within 100 ms of its longest one are its silence.
-  constexpr std::size_t kNear = kRate / 10;
+  // A switch is heard from a little before the frame heard when it was asked for (a server's
+  // monitor reads late) to the end of the new stream's start, which on a sound server includes
+  // both outputs' queues: its silence is every run of silence within that span, however many.
   std::size_t from[2];
   std::size_t to[2];
   double switchMs[2] = {0.0, 0.0};
   for (int k = 0; k < 2; ++k) {
-    from[k] = longest[k].second;
-    to[k] = longest[k].second + longest[k].first;
+    from[k] = marks[k] > kRate / 20 ? marks[k] - kRate / 20 : 0;
+    to[k] = marks[k] + kRate * 4 / 10;
     for (const auto& [length, start] : runs) {
-      if (start + kNear < longest[k].second || start > longest[k].second + longest[k].first + kNear) continue;
-      from[k] = std::min(from[k], start);
-      to[k] = std::max(to[k], start + length);
+      if (start + length <= from[k] || start >= to[k]) continue;
       switchMs[k] += length * 1000.0 / kRate;
     }
   }
@@ -366,6 +364,7 @@ void MeasureSwitchOnRiff(COutputSwitch& output, OutputMode mode, Listener& liste
   std::this_thread::sleep_for(500ms);
   if (!listener.Start(static_cast<std::size_t>(10 * kRate))) return;
   SwitchTwice(output, mode, listener);
+  listener.Stop();
   g_riffPlayer->Stop();
   const std::vector<float> s = listener.Frames();
   const std::vector<std::size_t> onsets = Onsets(s, 1000);

@@ -43,6 +43,10 @@ class CAudioStream {
   // The layer the next Start opens its device and thread through: the machine's own (null) unless
   // a test hands the stream a scripted one, which must outlive the stream's use of it.
   void SetSoundLayer(CSoundLayer* layer);
+  // The JACK client the machine's own layer plays through, shared with the low-latency output so
+  // that a switch between them keeps the port and its connections (null: a client of its own).
+  // It must outlive the stream's use of it.
+  void SetJackClient(CJackClient* shared) { hostLayer.SetJackClient(shared); }
   // True when the buffer plays and the audio thread runs. A stream that is not stopped is
   // stopped first, unless Open has just prepared it, when Start goes on from there.
   // With `renderAhead` the loop starts full of rendered sound rather than silence, so what follows
@@ -61,7 +65,6 @@ class CAudioStream {
   bool HasLoop() const { return loopBuffer != nullptr; }
   bool Reconnect();
   std::string Describe() const;
-  bool IsJackClient() const { return device && device->IsJackClient(); }
   // Back to the starting state, keeping callback and window. On a stream that is not stopped
   // this is a Stop, so that no buffer is dropped under the audio thread.
   void Reset();

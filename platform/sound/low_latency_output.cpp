@@ -11,7 +11,6 @@
 #include <cstring>
 
 #include "output/event_slicer.h"
-#include "platform/sound/jack_playback.h"
 #include "platform/sound/pulse_server.h"
 #include "platform/sound/pulse_stream.h"
 #include "platform/sound/rtaudio_output.h"
@@ -19,17 +18,11 @@
 #include "platform/sound/transport_follower.h"
 #include "sequencer/midi_note_handler.h"
 
-namespace {
-
-void IgnoreJackMessage(const char*) {}
-
-}  // namespace
-
-CLowLatencyOutput::CLowLatencyOutput()
+CLowLatencyOutput::CLowLatencyOutput(CJackClient* sharedJack)
     : render(nullptr),
       backend(Backend::kNone),
-      jackClient(nullptr),
-      audioPort(nullptr),
+      jack(sharedJack != nullptr ? sharedJack : &ownJack),
+      jackPlayer{&CLowLatencyOutput::JackProcess, this, &lost, &periodFrames},
       midiPort(nullptr),
       periodFrames(0),
       queuedPeriods(0),
@@ -68,12 +61,9 @@ bool CLowLatencyOutput::Play() {
   if (!leadInArmed) leadInCount = 0;
   leadInArmed = false;
   if (backend == Backend::kJack) {
-    if (jack_activate(jackClient) != 0) {
-      Stop();
-      return false;
-    }
-    CJackPlayback::Connect(jackClient, jack_port_name(audioPort));
-    return true;
+    if (jack->Play(&jackPlayer)) return true;
+    Stop();
+    return false;
   }
   if (backend == Backend::kPulse) {
     if (pulse->Start()) return true;
@@ -106,13 +96,12 @@ std::string CLowLatencyOutput::Describe() const {
 }
 
 void CLowLatencyOutput::Stop(bool playQueued) {
-  if (jackClient != nullptr) {
-    // Deactivating returns once the process callback has run for the last time.
-    jack_deactivate(jackClient);
-    jack_client_close(jackClient);
-    jackClient = nullptr;
-    audioPort = nullptr;
+  if (backend == Backend::kJack) {
+    jack->Pause(&jackPlayer);
+    // The port goes with the turn, so that the MIDI input's own port is the only one meanwhile.
+    if (midiPort != nullptr && !jack->IsLost()) jack_port_unregister(jack->Handle(), midiPort);
     midiPort = nullptr;
+    jack->Release();
   }
   if (pulse) {
     pulse->Close(playQueued && !IsLost());
@@ -132,20 +121,20 @@ int CLowLatencyOutput::GetLatencyFrames() const {
 }
 
 bool CLowLatencyOutput::OpenJack() {
-  jack_set_error_function(&IgnoreJackMessage);
-  jack_set_info_function(&IgnoreJackMessage);
-  jack_status_t status{};
+  if (!jack->Hold(&failure)) {
+    if (!failure.empty()) std::fprintf(stderr, "quembrel: %s\n", failure.c_str());
+    return false;
+  }
   // The exact name or none: the ports' names are what users connect to.
-  jackClient = jack_client_open(kClientName,
-                                static_cast<jack_options_t>(JackNoStartServer | JackUseExactName),
-                                &status);
-  if (jackClient == nullptr) return false;
-  const int rate = static_cast<int>(jack_get_sample_rate(jackClient));
-  const int frames = static_cast<int>(jack_get_buffer_size(jackClient));
-  audioPort = jack_port_register(jackClient, kAudioPortName, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
-  midiPort = jack_port_register(jackClient, kMidiPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-  if (audioPort == nullptr || midiPort == nullptr || frames > kMaxJackFrames ||
-      !converter.Init(rate, kMaxJackFrames)) {
+  if (!jack->HasOwnName()) {
+    jack->Release();
+    return false;
+  }
+  backend = Backend::kJack;
+  const int frames = jack->PeriodFrames();
+  midiPort = jack_port_register(jack->Handle(), kMidiPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+  if (midiPort == nullptr || frames > kMaxJackFrames ||
+      !converter.Init(jack->Rate(), kMaxJackFrames)) {
     failure = "JACK refused the ports";
     std::fprintf(stderr, "quembrel: %s\n", failure.c_str());
     Stop();
@@ -156,10 +145,6 @@ bool CLowLatencyOutput::OpenJack() {
   periodFrames.store(frames, std::memory_order_relaxed);
   // The sample is heard one period after the cycle that wrote it.
   queuedPeriods = 1;
-  jack_set_process_callback(jackClient, &CLowLatencyOutput::JackProcess, this);
-  jack_set_buffer_size_callback(jackClient, &CLowLatencyOutput::JackBufferSize, this);
-  jack_on_shutdown(jackClient, &CLowLatencyOutput::JackShutdown, this);
-  backend = Backend::kJack;
   return true;
 }
 
@@ -209,7 +194,7 @@ void CLowLatencyOutput::RenderPeriod(float* out, int frames, void* midiBuffer) {
     leadInDone += static_cast<std::uint32_t>(handed);
   }
   std::int16_t* fresh = engine + handed;
-  if (transport != nullptr) transport->BeginBlock(jackClient, 0.0, false);
+  if (transport != nullptr) transport->BeginBlock(backend == Backend::kJack ? jack->Handle() : nullptr, 0.0, false);
   CEventSlicer slicer(total - handed, [this, fresh](int from, int to) {
     if (transport != nullptr) {
       transport->Render(render, fresh, from, to);
@@ -232,26 +217,11 @@ void CLowLatencyOutput::RenderPeriod(float* out, int frames, void* midiBuffer) {
   converter.Process(engine, out, frames);
 }
 
-int CLowLatencyOutput::JackProcess(std::uint32_t frames, void* arg) {
+void CLowLatencyOutput::JackProcess(std::uint32_t frames, void* arg) {
   auto* self = static_cast<CLowLatencyOutput*>(arg);
-  auto* out = static_cast<float*>(jack_port_get_buffer(self->audioPort, frames));
+  auto* out = static_cast<float*>(jack_port_get_buffer(self->jack->AudioPort(), frames));
   void* midi = jack_port_get_buffer(self->midiPort, frames);
   self->RenderPeriod(out, static_cast<int>(frames), midi);
-  return 0;
-}
-
-// The server calls this outside the process cycle. A period larger than the converter was made
-// for plays silence rather than touching memory it does not have.
-int CLowLatencyOutput::JackBufferSize(std::uint32_t frames, void* arg) {
-  static_cast<CLowLatencyOutput*>(arg)->periodFrames.store(static_cast<int>(frames),
-                                                           std::memory_order_relaxed);
-  return 0;
-}
-
-// Called on a thread of the JACK library once the server has dropped the client: no process
-// callback runs after it.
-void CLowLatencyOutput::JackShutdown(void* arg) {
-  static_cast<CLowLatencyOutput*>(arg)->lost.store(true, std::memory_order_release);
 }
 
 void CLowLatencyOutput::PulseProcess(float* out, unsigned int frames, void* self) {

@@ -1,8 +1,9 @@
 // The low-latency sound output: the whole output chain runs inside the sound system's own callback
 // and renders exactly the frames it asks for, so a note is heard within one period of the server.
 //
-// On a running JACK server it is one client, "Quembrel", holding the audio output port and the MIDI
-// input port "Quembrel". MIDI events are read in the same process cycle and the block is cut at
+// On a running JACK server it plays through the client "Quembrel" and its audio port "outport 0",
+// which it shares with the classic output when one is given, and adds the MIDI input port
+// "Quembrel" while it plays. MIDI events are read in the same process cycle and the block is cut at
 // each event's frame, so a note starts at the exact frame it was sent for; the transport is read
 // there too, so a riff following it plays its steps on the exact frames of the master's
 // sixteenths. Elsewhere it is a stream with a small buffer on PulseAudio (or PipeWire), straight
@@ -23,22 +24,19 @@
 
 #include "output/block_callback.h"
 #include "output/rate_converter.h"
+#include "platform/sound/jack_client.h"
 
 class CMidiNoteHandler;
 class CNoteTarget;
 class CPulseStream;
 class CTransportFollower;
 class RtAudio;
-struct _jack_client;
 struct _jack_port;
 
 class CLowLatencyOutput {
  public:
   static constexpr const char* kClientName = "Quembrel";
   static constexpr const char* kMidiPortName = "Quembrel";
-  // The audio port keeps the name the classic stream's port has, so connections made to one hold
-  // for the other.
-  static constexpr const char* kAudioPortName = "outport 0";
   // The stream's period where the program chooses it, and how many it queues. On a PulseAudio
   // server 4 x 256 frames (21 ms at 48000 Hz) leave 0 to 11 short gaps a minute, where 2 x 128,
   // which suit a sound card, left gaps every few seconds and 5 x 256 did no clearly better.
@@ -53,7 +51,8 @@ class CLowLatencyOutput {
 
   enum class Backend { kNone, kJack, kPulse, kAlsa };
 
-  CLowLatencyOutput();
+  // On JACK the output plays through `sharedJack` when given, else through a client of its own.
+  explicit CLowLatencyOutput(CJackClient* sharedJack = nullptr);
   ~CLowLatencyOutput();
   CLowLatencyOutput(const CLowLatencyOutput&) = delete;
   CLowLatencyOutput& operator=(const CLowLatencyOutput&) = delete;
@@ -97,9 +96,7 @@ class CLowLatencyOutput {
   bool OpenPulse(unsigned int rate);
   bool OpenAlsa();
   void RenderPeriod(float* out, int frames, void* midiBuffer);
-  static int JackProcess(std::uint32_t frames, void* self);
-  static int JackBufferSize(std::uint32_t frames, void* self);
-  static void JackShutdown(void* self);
+  static void JackProcess(std::uint32_t frames, void* self);
   static void PulseProcess(float* out, unsigned int frames, void* self);
   static int CallbackProcess(void* output, void* input, unsigned int frames, double streamTime,
                              unsigned int status, void* self);
@@ -110,8 +107,9 @@ class CLowLatencyOutput {
   CRateConverter converter;
   std::unique_ptr<std::int16_t[]> engineFrames;
   std::unique_ptr<CMidiNoteHandler> notes;
-  _jack_client* jackClient;
-  _jack_port* audioPort;
+  CJackClient ownJack;
+  CJackClient* jack;
+  CJackClient::Player jackPlayer;
   _jack_port* midiPort;
   std::unique_ptr<RtAudio> audio;
   std::unique_ptr<CPulseStream> pulse;

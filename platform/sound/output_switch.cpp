@@ -12,9 +12,11 @@ COutputSwitch::COutputSwitch()
       chosen(OutputMode::kClassic),
       render(nullptr),
       midiTarget(nullptr),
+      lowLatency(&jack),
       latencyFrames(0),
       playing(false) {
   lowLatency.SetTransportFollower(&transport);
+  g_audioStream.SetJackClient(&jack);
 }
 
 COutputSwitch::~COutputSwitch() {
@@ -25,6 +27,7 @@ COutputSwitch::~COutputSwitch() {
   wake.notify_all();
   if (watcher.joinable()) watcher.join();
   Stop();
+  g_audioStream.SetJackClient(nullptr);
 }
 
 void COutputSwitch::SetFollowTransport(bool on) {
@@ -86,15 +89,14 @@ void COutputSwitch::StopLocked(std::optional<OutputMode> prepared) {
 // fresh sound rather than silence, following straight on from what the low-latency output played.
 //
 // Opening a stream on a sound server takes tens of milliseconds, far more on a busy machine, so
-// off JACK the next output is opened first, while the running one plays on, and only its start
-// falls between the last sound of one and the first of the other. On JACK both outputs are the one
-// client "Quembrel", which cannot exist twice; a JACK client opens in a moment anyway.
+// the next output is opened first, while the running one plays on, and only its start falls
+// between the last sound of one and the first of the other. On JACK the next output joins the
+// client the running one plays through, and its start is its turn at the next cycle.
 bool COutputSwitch::StartLocked(OutputMode newMode, bool handOver) {
   const bool wasPlaying = playing.load(std::memory_order_relaxed);
   const bool wasClassic = wasPlaying && mode.load(std::memory_order_relaxed) == OutputMode::kClassic;
-  const bool onJack = wasClassic ? g_audioStream.IsJackClient() : lowLatency.GetBackend() == CLowLatencyOutput::Backend::kJack;
   std::optional<OutputMode> prepared;
-  if (handOver && wasPlaying && !onJack) {
+  if (handOver && wasPlaying) {
     const bool opened = newMode == OutputMode::kLowLatency ? lowLatency.Open(render, midiTarget) : g_audioStream.Open();
     if (opened) prepared = newMode;
   }
@@ -116,10 +118,12 @@ bool COutputSwitch::StartLocked(OutputMode newMode, bool handOver) {
 
 bool COutputSwitch::StartClassic(bool renderAhead) {
   mode.store(OutputMode::kClassic, std::memory_order_relaxed);
-  midi.SetJackPortOpen(true);
   if (transport.IsEnabled()) transport.OpenClient();
   transport.ServeClassicStream(render);
-  if (!g_audioStream.Start(&CTransportFollower::RenderClassicBlock, renderAhead)) {
+  // The MIDI input's port opens after the sound starts: opening a JACK client takes a while.
+  const bool started = g_audioStream.Start(&CTransportFollower::RenderClassicBlock, renderAhead);
+  midi.SetJackPortOpen(true);
+  if (!started) {
     g_audioStream.Stop();
     return false;
   }

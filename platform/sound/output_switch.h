@@ -8,8 +8,10 @@
 // keeps its place and a recording in progress goes on with what the new output renders, without
 // a gap or a repeated block. What one output has rendered and not yet played is played by the
 // other: the classic loop's unheard part opens the low-latency stream, and the classic loop starts
-// full of freshly rendered sound rather than silence. Off JACK the next output's stream is opened
-// while the running one still plays, so the silence between them is only a stream's start.
+// full of freshly rendered sound rather than silence. The next output's stream is opened while the
+// running one still plays, so the silence between them is only a stream's start; on JACK both play
+// through one client, handed from one to the other between two cycles, so that the port keeps its
+// connections and at most one period is silent.
 //
 // A watch thread looks at the running output five times a second. When its server or device has
 // gone away (or nothing could be opened at all) it says so once on standard error and tries every
@@ -18,7 +20,7 @@
 // nothing renders, so a recording pauses; it goes on when the sound does. Each time the output
 // changes, one line on standard error says what plays, and GetStatus has the same words.
 //
-// On JACK the low-latency output holds the MIDI port "Quembrel" in its own client; the MIDI input's
+// On JACK the low-latency output adds the MIDI port "Quembrel" to the client while it plays; the MIDI input's
 // JACK port is closed meanwhile so that one port receives the notes, and opened again on the way
 // back to the classic output, and again whenever the output comes back, so that it lives on the
 // server that is there now.
@@ -37,6 +39,7 @@
 #include <thread>
 
 #include "output/block_callback.h"
+#include "platform/sound/jack_client.h"
 #include "platform/sound/low_latency_output.h"
 #include "platform/sound/midi_input.h"
 #include "platform/sound/transport_follower.h"
@@ -100,6 +103,9 @@ class COutputSwitch {
   BlockCallback render;
   CNoteTarget* midiTarget;
   CTransportFollower transport;
+  // The JACK client both outputs play through; the audio stream is handed it for as long as the
+  // switch lives.
+  CJackClient jack;
   CLowLatencyOutput lowLatency;
   CMidiInput midi;
   std::atomic<int> latencyFrames;

@@ -35,7 +35,4 @@ class CSoundDevice {
   virtual bool Reconnect() { return true; }
   // What plays, in a few words for the user; empty where there is nothing to say.
   virtual std::string Describe() const { return ""; }
-  // True for a client of a JACK server: the program's client name is taken while it plays, so
-  // another output cannot open beside it under the same name.
-  virtual bool IsJackClient() const { return false; }
 };

@@ -8,8 +8,8 @@
 #include "platform/sound/sound_host_loop_buffer.h"
 #include "platform/sound/sound_host_primary_buffer.h"
 
-std::unique_ptr<CHostSoundDevice> CHostSoundDevice::Open() {
-  auto output = std::make_unique<CHostSoundOutput>();
+std::unique_ptr<CHostSoundDevice> CHostSoundDevice::Open(CJackClient* sharedJack) {
+  auto output = std::make_unique<CHostSoundOutput>(sharedJack);
   if (!output->Open()) return nullptr;
   return std::make_unique<CHostSoundDevice>(std::move(output));
 }
@@ -39,7 +39,5 @@ std::uint32_t CHostSoundDevice::GetOutputLatencyFrames() const {
 bool CHostSoundDevice::IsLost() const { return stream != nullptr && stream->IsLost(); }
 
 bool CHostSoundDevice::Reconnect() { return stream != nullptr && stream->Reopen(); }
-
-bool CHostSoundDevice::IsJackClient() const { return stream != nullptr && stream->IsJackClient(); }
 
 std::string CHostSoundDevice::Describe() const { return stream != nullptr ? stream->Describe() : ""; }

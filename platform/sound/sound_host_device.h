@@ -9,8 +9,8 @@
 
 class CHostSoundDevice : public CSoundDevice {
  public:
-  // Null when no backend accepts the stream.
-  static std::unique_ptr<CHostSoundDevice> Open();
+  // Null when no backend accepts the stream. On JACK it plays through `sharedJack` when given.
+  static std::unique_ptr<CHostSoundDevice> Open(CJackClient* sharedJack = nullptr);
 
   explicit CHostSoundDevice(std::unique_ptr<CHostSoundOutput> output);
 
@@ -22,7 +22,6 @@ class CHostSoundDevice : public CSoundDevice {
   bool IsLost() const override;
   bool Reconnect() override;
   std::string Describe() const override;
-  bool IsJackClient() const override;
 
  private:
   std::unique_ptr<CHostSoundOutput> output;

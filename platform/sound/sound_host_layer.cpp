@@ -8,7 +8,7 @@
 
 #include "platform/sound/sound_host_device.h"
 
-std::unique_ptr<CSoundDevice> CHostSoundLayer::OpenDevice() { return CHostSoundDevice::Open(); }
+std::unique_ptr<CSoundDevice> CHostSoundLayer::OpenDevice() { return CHostSoundDevice::Open(jack); }
 
 SoundThreadHandle CHostSoundLayer::StartThread(SoundThreadProc proc, void* param) {
   if (!proc) return kNoSoundThread;

@@ -9,19 +9,17 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/sound/jack_playback.h"
 #include "platform/sound/pulse_server.h"
 #include "platform/sound/pulse_stream.h"
 #include "platform/sound/rtaudio_output.h"
 #include "platform/sound/sound_status.h"
 
-namespace {
-
-void IgnoreJackMessage(const char*) {}
-
-}  // namespace
-
-CHostSoundOutput::CHostSoundOutput() : started(false), lost(false), floatSamples(false) {}
+CHostSoundOutput::CHostSoundOutput(CJackClient* sharedJack)
+    : jack(sharedJack != nullptr ? sharedJack : &ownJack),
+      jackPlayer{&CHostSoundOutput::JackProcess, this, &lost, nullptr},
+      started(false),
+      lost(false),
+      floatSamples(false) {}
 
 CHostSoundOutput::~CHostSoundOutput() { Close(); }
 
@@ -40,28 +38,21 @@ bool CHostSoundOutput::Open() {
   return false;
 }
 
-// Our own client rather than RtAudio's: its start and stop are plain activate and deactivate, and
+// Our own client rather than RtAudio's: its start and stop are a player's turn at the client, and
 // a server that goes away only raises a flag here, where RtAudio's JACK backend closes the stream
 // from a thread of its own, under whoever is using or closing it at that moment.
 bool CHostSoundOutput::OpenJack() {
-  jack_set_error_function(&IgnoreJackMessage);
-  jack_set_info_function(&IgnoreJackMessage);
-  jack_status_t status{};
-  jackClient = jack_client_open(kClientName, static_cast<jack_options_t>(JackNoStartServer), &status);
-  if (jackClient == nullptr) return false;
-  const int rate = static_cast<int>(jack_get_sample_rate(jackClient));
-  const int period = static_cast<int>(jack_get_buffer_size(jackClient));
-  jackPort = jack_port_register(jackClient, kJackPortName, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
-  if (jackPort == nullptr || period > kMaxJackFrames || !converter.Init(rate, kMaxJackFrames)) {
-    failure = "JACK refused the output port";
-    std::fprintf(stderr, "quembrel: %s\n", failure.c_str());
-    jack_client_close(jackClient);
-    jackClient = nullptr;
-    jackPort = nullptr;
+  if (!jack->Hold(&failure)) {
+    if (!failure.empty()) std::fprintf(stderr, "quembrel: %s\n", failure.c_str());
     return false;
   }
-  jack_set_process_callback(jackClient, &CHostSoundOutput::JackProcess, this);
-  jack_on_shutdown(jackClient, &CHostSoundOutput::JackShutdown, this);
+  const int period = jack->PeriodFrames();
+  if (period > kMaxJackFrames) failure = "JACK's period of " + std::to_string(period) + " frames is too long";
+  if (!failure.empty() || !InitConverter(converter, static_cast<unsigned>(jack->Rate()), kMaxJackFrames, &failure)) {
+    std::fprintf(stderr, "quembrel: %s\n", failure.c_str());
+    jack->Release();
+    return false;
+  }
   backend = Backend::kJack;
   system = "JACK";
   floatSamples = true;
@@ -117,8 +108,7 @@ bool CHostSoundOutput::Start() {
   if (started.load(std::memory_order_acquire)) return true;
   lost.store(false, std::memory_order_release);
   if (backend == Backend::kJack) {
-    if (jack_activate(jackClient) != 0) return false;
-    CJackPlayback::Connect(jackClient, jack_port_name(jackPort));
+    if (!jack->Play(&jackPlayer)) return false;
   } else if (backend == Backend::kPulse) {
     if (!pulse->Start()) return false;
   } else {
@@ -137,13 +127,9 @@ bool CHostSoundOutput::Start() {
 // Aborting unless asked to play out: nothing queued needs to be heard once the loop is released,
 // and a server that is gone cannot drain it anyway.
 void CHostSoundOutput::Close(bool playQueued) {
-  if (jackClient != nullptr) {
-    // Deactivating returns once the process callback has run for the last time; on a server that
-    // is gone both calls return at once.
-    jack_deactivate(jackClient);
-    jack_client_close(jackClient);
-    jackClient = nullptr;
-    jackPort = nullptr;
+  if (backend == Backend::kJack) {
+    jack->Pause(&jackPlayer);
+    jack->Release();
   }
   if (pulse) {
     pulse->Close(playQueued && !IsLost());
@@ -172,16 +158,9 @@ std::string CHostSoundOutput::Describe() const {
   return DescribeSound(system, converter.OutputRate(), static_cast<int>(bufferCount), static_cast<int>(frames));
 }
 
-int CHostSoundOutput::JackProcess(std::uint32_t count, void* user) {
+void CHostSoundOutput::JackProcess(std::uint32_t count, void* user) {
   auto* self = static_cast<CHostSoundOutput*>(user);
-  self->Fill(jack_port_get_buffer(self->jackPort, count), count);
-  return 0;
-}
-
-// Called on a thread of the JACK library once the server has dropped the client: no callback runs
-// after it, and the client is closed by the control thread.
-void CHostSoundOutput::JackShutdown(void* user) {
-  static_cast<CHostSoundOutput*>(user)->lost.store(true, std::memory_order_release);
+  self->Fill(jack_port_get_buffer(self->jack->AudioPort(), count), count);
 }
 
 int CHostSoundOutput::Render(void* output, void*, unsigned int count, double, unsigned int, void* user) {

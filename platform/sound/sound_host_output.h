@@ -1,6 +1,7 @@
 // The host's sound output: one mono output stream on the machine's sound system, fed from a
 // CSoundRing of 44100 Hz samples. The backend is chosen at open time with no setting: a running JACK
-// server first (a client of our own, "Quembrel" with the port "outport 0"), then a PulseAudio
+// server first (the client "Quembrel" with the port "outport 0", shared with the low-latency output
+// when one is given), then a PulseAudio
 // server (plain or PipeWire's) on its default sink, then ALSA's default device. The backend's own
 // buffer is kept to a few milliseconds so that it adds little to the loop's length. A device that
 // does not run at 44100 Hz (a JACK server or a sink at 48000 Hz) gets the samples through the rate
@@ -21,12 +22,11 @@
 #include <string>
 
 #include "output/rate_converter.h"
+#include "platform/sound/jack_client.h"
 #include "platform/sound/sound_ring.h"
 
 class CPulseStream;
 class RtAudio;
-struct _jack_client;
-struct _jack_port;
 
 class CHostSoundOutput {
  public:
@@ -38,13 +38,13 @@ class CHostSoundOutput {
   static constexpr unsigned kBufferCount = 3;
   static constexpr unsigned kPulseBufferFrames = 512;
   static constexpr unsigned kPulseBufferCount = 4;
-  // The client name under which the stream appears in the sound server, and the JACK port's.
+  // The client name under which the stream appears in the sound server.
   static constexpr const char* kClientName = "Quembrel";
-  static constexpr const char* kJackPortName = "outport 0";
   // The largest JACK period the converter is prepared for.
   static constexpr int kMaxJackFrames = 8192;
 
-  CHostSoundOutput();
+  // On JACK the output plays through `sharedJack` when given, else through a client of its own.
+  explicit CHostSoundOutput(CJackClient* sharedJack = nullptr);
   ~CHostSoundOutput();
   CHostSoundOutput(const CHostSoundOutput&) = delete;
   CHostSoundOutput& operator=(const CHostSoundOutput&) = delete;
@@ -73,16 +73,14 @@ class CHostSoundOutput {
   // What plays, e.g. "JACK · 44100 Hz → 48000 Hz · 1 × 256 frames"; empty while closed.
   std::string Describe() const;
   const std::string& GetFailure() const { return failure; }
-  bool IsJackClient() const { return backend == Backend::kJack; }
 
  private:
   enum class Backend { kNone, kJack, kPulse, kAlsa };
 
   static int Render(void* output, void* input, unsigned int frames, double streamTime,
                     unsigned int status, void* user);
-  static int JackProcess(std::uint32_t frames, void* user);
+  static void JackProcess(std::uint32_t frames, void* user);
   static void PulseRender(float* output, unsigned int frames, void* user);
-  static void JackShutdown(void* user);
   bool OpenJack();
   bool OpenPulse(unsigned int rate);
   bool OpenAlsa();
@@ -92,8 +90,9 @@ class CHostSoundOutput {
   Backend backend = Backend::kNone;
   std::unique_ptr<RtAudio> audio;
   std::unique_ptr<CPulseStream> pulse;
-  _jack_client* jackClient = nullptr;
-  _jack_port* jackPort = nullptr;
+  CJackClient ownJack;
+  CJackClient* jack;
+  CJackClient::Player jackPlayer;
   CSoundRing ring;
   std::atomic<bool> started;
   std::atomic<bool> lost;

@@ -1,6 +1,6 @@
 // Switching between the classic and the low-latency output on a JACK server the test starts
-// itself, while the riff plays and a recording runs: each switch plays on (the port is there
-// again), and the finished recording is exactly what the chain renders offline from the same start,
+// itself, while the riff plays and a recording runs: each switch plays on through the same port,
+// whose connections hold, and the finished recording is exactly what the chain renders offline from the same start,
 // so no block was lost or rendered twice across the switches. Either output reaches both playback
 // ports, or none when the environment asks for no automatic connection.
 #include "platform/sound/output_switch.h"
@@ -40,6 +40,17 @@ bool HasPort(const CTestJackServer& server, const char* name) {
   const bool found = jack_port_by_name(client, name) != nullptr;
   jack_client_close(client);
   return found;
+}
+
+bool ConnectPorts(const CTestJackServer& server, const char* from, const char* to) {
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open(
+      "quembrel-test-patch", static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
+      server.name.c_str());
+  if (client == nullptr) return false;
+  const bool connected = jack_connect(client, from, to) == 0;
+  jack_client_close(client);
+  return connected;
 }
 
 // The ports the output port is connected to, in the server's order.
@@ -84,6 +95,24 @@ TEST(OutputSwitchTest, BothModesPlayInBothEarsUnlessAskedNotTo) {
       output.Stop();
     }
   }
+  unsetenv("QUEMBREL_NO_AUTOCONNECT");
+}
+
+// A patchbay's connection to the output port is the user's: a switch must not drop it.
+TEST(OutputSwitchTest, ConnectionsMadeByHandHoldAcrossSwitches) {
+  CTestJackServer server(48000, 256);
+  const std::string why = server.Start();
+  if (!why.empty()) GTEST_SKIP() << "no JACK server: " << why;
+  CreateFreshModules();
+  setenv("QUEMBREL_NO_AUTOCONNECT", "1", 1);
+  COutputSwitch output;
+  ASSERT_TRUE(output.Start(OutputMode::kClassic, &RenderBlock, nullptr));
+  ASSERT_TRUE(ConnectPorts(server, "Quembrel:outport 0", "system:playback_2"));
+  for (const OutputMode next : {OutputMode::kLowLatency, OutputMode::kClassic}) {
+    ASSERT_TRUE(output.Switch(next));
+    EXPECT_EQ(Connections(server, "Quembrel:outport 0"), std::vector<std::string>{"system:playback_2"});
+  }
+  output.Stop();
   unsetenv("QUEMBREL_NO_AUTOCONNECT");
 }
 
