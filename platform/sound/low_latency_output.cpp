@@ -46,7 +46,7 @@ bool CLowLatencyOutput::Open(BlockCallback renderBlock, CNoteTarget* midiTarget)
   const PulseServerInfo pulse = ProbePulseServer();
   if (pulse.reachable) {
     system = pulse.IsPipeWire() ? "PulseAudio (PipeWire)" : "PulseAudio";
-    if (OpenPulse(pulse.sinkRate)) return true;
+    if (OpenPulse(pulse.sinkRate, pulse.IsPipeWire() ? kPipeWireBufferCount : kPulseBufferCount)) return true;
     std::fprintf(stderr, "quembrel: %s is there but refused the low-latency stream: %s\n", system.c_str(),
                  failure.c_str());
   }
@@ -148,9 +148,9 @@ bool CLowLatencyOutput::OpenJack() {
   return true;
 }
 
-bool CLowLatencyOutput::OpenPulse(unsigned int rate) {
+bool CLowLatencyOutput::OpenPulse(unsigned int rate, unsigned int bufferCount) {
   auto opened = std::make_unique<CPulseStream>(lost);
-  if (!opened->Open(kClientName, rate, kPulseCallbackFrames, kPulseBufferCount, &CLowLatencyOutput::PulseProcess, this,
+  if (!opened->Open(kClientName, rate, kPulseCallbackFrames, bufferCount, &CLowLatencyOutput::PulseProcess, this,
                     &failure)) {
     return false;
   }

@@ -37,13 +37,17 @@ class CLowLatencyOutput {
  public:
   static constexpr const char* kClientName = "Quembrel";
   static constexpr const char* kMidiPortName = "Quembrel";
-  // The stream's period where the program chooses it, and how many it queues. On a PulseAudio
-  // server 4 x 256 frames (21 ms at 48000 Hz) leave 0 to 11 short gaps a minute, where 2 x 128,
-  // which suit a sound card, left gaps every few seconds and 5 x 256 did no clearly better.
+  // The stream's period where the program chooses it, and how many it asks to queue. On a plain
+  // PulseAudio server 6 x 256 frames (granted as 5 x 256, 27 ms at 48000 Hz) played minutes
+  // without a gap, where 4 x 256 left 0 to 11 short gaps a minute and 5 x 256 one or two; 2 x 128,
+  // which suit a sound card, left gaps every few seconds. A PipeWire graph drops a quantum now and
+  // then whoever plays and however much is queued (pacat had 8 gaps in 40 s at 43 ms), so there
+  // the stream keeps 4 x 256 (21 ms).
   static constexpr unsigned kCallbackFrames = 128;
   static constexpr unsigned kPulseCallbackFrames = 256;
   static constexpr unsigned kCallbackBufferCount = 2;
-  static constexpr unsigned kPulseBufferCount = 4;
+  static constexpr unsigned kPulseBufferCount = 6;
+  static constexpr unsigned kPipeWireBufferCount = 4;
   // The most engine frames of sound handed over by another output that the first periods play.
   static constexpr unsigned kMaxLeadIn = 8192;
   // The largest JACK period the converter is prepared for.
@@ -93,7 +97,7 @@ class CLowLatencyOutput {
 
  private:
   bool OpenJack();
-  bool OpenPulse(unsigned int rate);
+  bool OpenPulse(unsigned int rate, unsigned int bufferCount);
   bool OpenAlsa();
   void RenderPeriod(float* out, int frames, void* midiBuffer);
   static void JackProcess(std::uint32_t frames, void* self);

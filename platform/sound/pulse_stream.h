@@ -1,9 +1,9 @@
 // One mono output stream on a PulseAudio server, plain or PipeWire's, straight over libpulse: both
 // sound outputs play through it there. The server asks for sound as its buffer empties and the
 // stream renders exactly that much at once, on libpulse's own thread (at real-time priority where
-// the system grants it), so the buffer stays as full as asked. On a plain PulseAudio server a
-// minute of 43 ms had no gap and one of 21 ms 0 to 11 (pacat at 21 ms: 0 or 1), where the same
-// buffers through RtAudio's blocking writes left 4 and 9 to 12.
+// the system grants it), so the buffer stays as full as asked. On a plain PulseAudio server
+// minutes of 27 and 43 ms had no gap and one of 21 ms 0 to 11 (pacat at 21 ms: 0 or 1), where the
+// same buffers through RtAudio's blocking writes left 4 and 9 to 12.
 //
 // Open connects and opens the stream corked: nothing is rendered until Start, so another output
 // may go on playing meanwhile. Start fills the buffer and uncorks it. When the server goes away
