@@ -16,7 +16,6 @@ COutputSwitch::COutputSwitch()
       latencyFrames(0),
       playing(false) {
   lowLatency.SetTransportFollower(&transport);
-  g_audioStream.SetJackClient(&jack);
 }
 
 COutputSwitch::~COutputSwitch() {
@@ -27,7 +26,6 @@ COutputSwitch::~COutputSwitch() {
   wake.notify_all();
   if (watcher.joinable()) watcher.join();
   Stop();
-  g_audioStream.SetJackClient(nullptr);
 }
 
 void COutputSwitch::SetFollowTransport(bool on) {
@@ -43,6 +41,10 @@ void COutputSwitch::SetFollowTransport(bool on) {
 bool COutputSwitch::Start(OutputMode newMode, BlockCallback renderBlock, CNoteTarget* target) {
   std::unique_lock<std::mutex> guard(lock);
   StopLocked();
+  // Handed over here rather than at construction, and taken back only when it was: a switch may be
+  // made before the stream is, and outlive it.
+  g_audioStream.SetJackClient(&jack);
+  jackHanded = true;
   render = renderBlock;
   midiTarget = target;
   chosen = newMode;
@@ -67,6 +69,8 @@ void COutputSwitch::Stop() {
   std::lock_guard<std::mutex> guard(lock);
   active = false;
   StopLocked();
+  if (jackHanded) g_audioStream.SetJackClient(nullptr);
+  jackHanded = false;
 }
 
 std::string COutputSwitch::GetStatus() const {

@@ -103,8 +103,7 @@ class COutputSwitch {
   BlockCallback render;
   CNoteTarget* midiTarget;
   CTransportFollower transport;
-  // The JACK client both outputs play through; the audio stream is handed it for as long as the
-  // switch lives.
+  // The JACK client both outputs play through; the audio stream is handed it from Start to Stop.
   CJackClient jack;
   CLowLatencyOutput lowLatency;
   CMidiInput midi;
@@ -115,6 +114,8 @@ class COutputSwitch {
   std::condition_variable wake;
   // Between Start and Stop: the watch thread keeps an output playing.
   bool active = false;
+  // The audio stream plays through `jack`.
+  bool jackHanded = false;
   bool quit = false;
   bool lossAnnounced = false;
   std::chrono::steady_clock::time_point nextTry;
