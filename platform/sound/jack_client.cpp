@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -42,6 +43,7 @@ bool CJackClient::Hold(std::string* failure) {
   audioPort = jack_port_register(client, kAudioPortName, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
   if (audioPort == nullptr) {
     *failure = "JACK refused the output port";
+    std::fprintf(stderr, "quembrel: %s\n", failure->c_str());
     Close();
     return false;
   }

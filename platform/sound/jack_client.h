@@ -43,8 +43,8 @@ class CJackClient {
   CJackClient& operator=(const CJackClient&) = delete;
 
   // Opens the client, or joins it while another output holds it open; false when no server is
-  // there or it refuses the port (then with the reason in `failure`), or when the client held
-  // open has lost its server and another output still holds it.
+  // there or it refuses the port (then with the reason in `failure`, also said on standard error),
+  // or when the client held open has lost its server and another output still holds it.
   bool Hold(std::string* failure);
   // Lets go of a Hold; the last one closes the client.
   void Release();

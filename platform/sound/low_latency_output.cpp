@@ -121,10 +121,7 @@ int CLowLatencyOutput::GetLatencyFrames() const {
 }
 
 bool CLowLatencyOutput::OpenJack() {
-  if (!jack->Hold(&failure)) {
-    if (!failure.empty()) std::fprintf(stderr, "quembrel: %s\n", failure.c_str());
-    return false;
-  }
+  if (!jack->Hold(&failure)) return false;
   // The exact name or none: the ports' names are what users connect to.
   if (!jack->HasOwnName()) {
     jack->Release();

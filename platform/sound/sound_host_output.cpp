@@ -42,10 +42,7 @@ bool CHostSoundOutput::Open() {
 // a server that goes away only raises a flag here, where RtAudio's JACK backend closes the stream
 // from a thread of its own, under whoever is using or closing it at that moment.
 bool CHostSoundOutput::OpenJack() {
-  if (!jack->Hold(&failure)) {
-    if (!failure.empty()) std::fprintf(stderr, "quembrel: %s\n", failure.c_str());
-    return false;
-  }
+  if (!jack->Hold(&failure)) return false;
   const int period = jack->PeriodFrames();
   if (period > kMaxJackFrames) failure = "JACK's period of " + std::to_string(period) + " frames is too long";
   if (!failure.empty() || !InitConverter(converter, static_cast<unsigned>(jack->Rate()), kMaxJackFrames, &failure)) {
