@@ -1,4 +1,4 @@
-// The PulseAudio output stream: connecting, the server's requests for sound, corking, draining and
+// The PulseAudio output stream: connecting, the server's requests for sound, starting, draining and
 // the flag a lost server raises.
 #include "platform/sound/pulse_stream.h"
 
@@ -53,8 +53,8 @@ bool CPulseStream::Open(const char* clientName, unsigned rate, unsigned periodFr
     attr.prebuf = static_cast<std::uint32_t>(-1);
     attr.minreq = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(-1);
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
-                                                      PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
+                                                      PA_STREAM_AUTO_TIMING_UPDATE);
     opened = pa_stream_connect_playback(stream, nullptr, &attr, flags, nullptr, nullptr) >= 0 &&
              WaitUntilReady([](CPulseStream& s) { return pa_stream_get_state(s.stream) == PA_STREAM_READY; }, why);
   }
@@ -90,20 +90,17 @@ bool CPulseStream::Start() {
   if (stream == nullptr) return false;
   pa_threaded_mainloop_lock(loop);
   started = true;
-  // The server asked for its buffer's worth while the stream was corked: it is filled first, so the
-  // sound starts whole.
+  // The server has been asking for its buffer's worth since the stream opened: the whole of it is
+  // written at once, which is what the server waits for before it plays.
   Fill();
-  pa_operation* op = pa_stream_cork(stream, 0, nullptr, nullptr);
-  if (op != nullptr) pa_operation_unref(op);
   pa_threaded_mainloop_unlock(loop);
-  return op != nullptr && !IsLost();
+  return !IsLost();
 }
 
 void CPulseStream::Close(bool playQueued) {
   if (loop == nullptr) return;
   pa_threaded_mainloop_lock(loop);
-  const bool wasPlaying = started && stream != nullptr && pa_stream_get_state(stream) == PA_STREAM_READY &&
-                          pa_stream_is_corked(stream) == 0;
+  const bool wasPlaying = started && stream != nullptr && pa_stream_get_state(stream) == PA_STREAM_READY;
   started = false;
   if (stream != nullptr) {
     if (playQueued && wasPlaying && !IsLost()) {

@@ -5,8 +5,10 @@
 // minutes of 27 and 43 ms had no gap and one of 21 ms 0 to 11 (pacat at 21 ms: 0 or 1), where the
 // same buffers through RtAudio's blocking writes left 4 and 9 to 12.
 //
-// Open connects and opens the stream corked: nothing is rendered until Start, so another output
-// may go on playing meanwhile. Start fills the buffer and uncorks it. When the server goes away
+// Open connects and opens the stream without feeding it: the server waits for a full buffer before
+// it plays, and nothing is rendered until Start, so another output may go on playing meanwhile.
+// Start writes the full buffer, heard from the server's next cycle. (A stream opened corked was
+// woken only at Start, which on a PipeWire graph added 10 to 25 ms of silence to a switch.) When the server goes away
 // the stream only raises its owner's flag and is no longer asked for sound; the CPU stays idle.
 //
 // Open, Start and Close belong to one control thread; the render callback runs on libpulse's thread
@@ -36,7 +38,7 @@ class CPulseStream {
   CPulseStream(const CPulseStream&) = delete;
   CPulseStream& operator=(const CPulseStream&) = delete;
 
-  // Opens a corked stream on the server's default sink at `rate`, keeping `count` periods of
+  // Opens a stream, not yet fed, on the server's default sink at `rate`, keeping `count` periods of
   // `frames` queued, the sink's share included. The callback renders at most `frames` at a time.
   // False with the reason in `why` when the server refuses or is not there.
   bool Open(const char* clientName, unsigned rate, unsigned frames, unsigned count, RenderFunction render,
