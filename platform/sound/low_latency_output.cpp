@@ -46,7 +46,11 @@ bool CLowLatencyOutput::Open(BlockCallback renderBlock, CNoteTarget* midiTarget)
   const PulseServerInfo pulse = ProbePulseServer();
   if (pulse.reachable) {
     system = pulse.IsPipeWire() ? "PulseAudio (PipeWire)" : "PulseAudio";
-    if (OpenPulse(pulse.sinkRate, pulse.IsPipeWire() ? kPipeWireBufferCount : kPulseBufferCount)) return true;
+    const bool pipeWire = pulse.IsPipeWire();
+    if (OpenPulse(pulse.sinkRate, pipeWire ? kPipeWireCallbackFrames : kPulseCallbackFrames,
+                  pipeWire ? kPipeWireBufferCount : kPulseBufferCount)) {
+      return true;
+    }
     std::fprintf(stderr, "quembrel: %s is there but refused the low-latency stream: %s\n", system.c_str(),
                  failure.c_str());
   }
@@ -145,9 +149,9 @@ bool CLowLatencyOutput::OpenJack() {
   return true;
 }
 
-bool CLowLatencyOutput::OpenPulse(unsigned int rate, unsigned int bufferCount) {
+bool CLowLatencyOutput::OpenPulse(unsigned int rate, unsigned int frames, unsigned int bufferCount) {
   auto opened = std::make_unique<CPulseStream>(lost);
-  if (!opened->Open(kClientName, rate, kPulseCallbackFrames, bufferCount, &CLowLatencyOutput::PulseProcess, this,
+  if (!opened->Open(kClientName, rate, frames, bufferCount, &CLowLatencyOutput::PulseProcess, this,
                     &failure)) {
     return false;
   }

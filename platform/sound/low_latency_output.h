@@ -40,11 +40,14 @@ class CLowLatencyOutput {
   // The stream's period where the program chooses it, and how many it asks to queue. On a plain
   // PulseAudio server 6 x 256 frames (granted as 5 x 256, 27 ms at 48000 Hz) played minutes
   // without a gap, where 4 x 256 left 0 to 11 short gaps a minute and 5 x 256 one or two; 2 x 128,
-  // which suit a sound card, left gaps every few seconds. A PipeWire graph drops a quantum now and
-  // then whoever plays and however much is queued (pacat had 8 gaps in 40 s at 43 ms), so there
-  // the stream keeps 4 x 256 (21 ms).
+  // which suit a sound card, left gaps every few seconds. A PipeWire graph runs at the shortest
+  // period its streams ask for, and at 256 frames it dropped one now and then whoever played (5 to
+  // 26 gaps a minute here, pacat 12 to 15): there the stream asks for 4 x 512 (granted as 3 x 512),
+  // which had 0 and 2 gaps in a minute, heard 22 to 51 ms after the key where 3 x 256 took 8 to
+  // 28 ms. It is the classic output's period too, so a switch leaves the graph's period as it is.
   static constexpr unsigned kCallbackFrames = 128;
   static constexpr unsigned kPulseCallbackFrames = 256;
+  static constexpr unsigned kPipeWireCallbackFrames = 512;
   static constexpr unsigned kCallbackBufferCount = 2;
   static constexpr unsigned kPulseBufferCount = 6;
   static constexpr unsigned kPipeWireBufferCount = 4;
@@ -97,7 +100,7 @@ class CLowLatencyOutput {
 
  private:
   bool OpenJack();
-  bool OpenPulse(unsigned int rate, unsigned int bufferCount);
+  bool OpenPulse(unsigned int rate, unsigned int frames, unsigned int bufferCount);
   bool OpenAlsa();
   void RenderPeriod(float* out, int frames, void* midiBuffer);
   static void JackProcess(std::uint32_t frames, void* self);
