@@ -107,7 +107,8 @@ void CJackClient::Pause(const Player* playing) {
 
 void CJackClient::ConnectPlayback() {
   if (!AutoConnectWanted()) return;
-  const char** playback = jack_get_ports(client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsInput);
+  const char** playback =
+      jack_get_ports(client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsInput);
   if (playback == nullptr) return;
   for (int i = 0; i < kPlaybackPorts && playback[i] != nullptr; ++i) {
     jack_connect(client, jack_port_name(audioPort), playback[i]);

@@ -20,10 +20,10 @@
 // nothing renders, so a recording pauses; it goes on when the sound does. Each time the output
 // changes, one line on standard error says what plays, and GetStatus has the same words.
 //
-// On JACK the low-latency output adds the MIDI port "Quembrel" to the client while it plays; the MIDI input's
-// JACK port is closed meanwhile so that one port receives the notes, and opened again on the way
-// back to the classic output, and again whenever the output comes back, so that it lives on the
-// server that is there now.
+// On JACK the low-latency output adds the MIDI port "Quembrel" to the client while it plays; the
+// MIDI input's JACK port is closed meanwhile so that one port receives the notes, and opened again
+// on the way back to the classic output, and again whenever the output comes back, so that it
+// lives on the server that is there now.
 //
 // Start, Switch and Stop come from the control thread (the UI thread); they and the watch thread
 // take turns under one lock, which the audio callbacks never see. GetMode, GetStatus and

@@ -8,8 +8,9 @@
 // Open connects and opens the stream without feeding it: the server waits for a full buffer before
 // it plays, and nothing is rendered until Start, so another output may go on playing meanwhile.
 // Start writes the full buffer, heard from the server's next cycle. (A stream opened corked was
-// woken only at Start, which on a PipeWire graph added 10 to 25 ms of silence to a switch.) When the server goes away
-// the stream only raises its owner's flag and is no longer asked for sound; the CPU stays idle.
+// woken only at Start, which on a PipeWire graph added 10 to 25 ms of silence to a switch.) When
+// the server goes away the stream only raises its owner's flag and is no longer asked for sound;
+// the CPU stays idle.
 //
 // Open, Start and Close belong to one control thread; the render callback runs on libpulse's thread
 // and must not block. IsLost may be read from any thread.

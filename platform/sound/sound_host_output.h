@@ -1,11 +1,10 @@
 // The host's sound output: one mono output stream on the machine's sound system, fed from a
 // CSoundRing of 44100 Hz samples. The backend is chosen at open time with no setting: a running JACK
 // server first (the client "Quembrel" with the port "outport 0", shared with the low-latency output
-// when one is given), then a PulseAudio
-// server (plain or PipeWire's) on its default sink, then ALSA's default device. The backend's own
-// buffer is kept to a few milliseconds so that it adds little to the loop's length. A device that
-// does not run at 44100 Hz (a JACK server or a sink at 48000 Hz) gets the samples through the rate
-// converter.
+// when one is given), then a PulseAudio server (plain or PipeWire's) on its default sink, then
+// ALSA's default device. The backend's own buffer is kept to a few milliseconds so that it adds
+// little to the loop's length. A device that does not run at 44100 Hz (a JACK server or a sink at
+// 48000 Hz) gets the samples through the rate converter.
 //
 // The backend's callback only copies from the ring and advances its play position: no
 // allocation, no lock, no system call. When the server goes away the callback stops taking

@@ -1,7 +1,7 @@
 // Switching between the classic and the low-latency output on a JACK server the test starts
 // itself, while the riff plays and a recording runs: each switch plays on through the same port,
-// whose connections hold, and the finished recording is exactly what the chain renders offline from the same start,
-// so no block was lost or rendered twice across the switches. Either output reaches both playback
+// whose connections hold, and the finished recording is exactly what the chain renders offline from
+// the same start, so no block was lost or rendered twice across the switches. Either output reaches both playback
 // ports, or none when the environment asks for no automatic connection.
 #include "platform/sound/output_switch.h"
 
@@ -31,11 +31,16 @@ using namespace std::chrono_literals;
 
 constexpr int kSplitBlockTolerance = 256;
 
-bool HasPort(const CTestJackServer& server, const char* name) {
+// A client of the test's own on the server, to look at ports and connect them as a patchbay would;
+// the caller closes it.
+jack_client_t* OpenLookingClient(const CTestJackServer& server) {
   jack_status_t status{};
-  jack_client_t* client = jack_client_open(
-      "quembrel-test-look", static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
-      server.name.c_str());
+  return jack_client_open("quembrel-test-look", static_cast<jack_options_t>(JackNoStartServer | JackServerName),
+                          &status, server.name.c_str());
+}
+
+bool HasPort(const CTestJackServer& server, const char* name) {
+  jack_client_t* client = OpenLookingClient(server);
   if (client == nullptr) return false;
   const bool found = jack_port_by_name(client, name) != nullptr;
   jack_client_close(client);
@@ -43,10 +48,7 @@ bool HasPort(const CTestJackServer& server, const char* name) {
 }
 
 bool ConnectPorts(const CTestJackServer& server, const char* from, const char* to) {
-  jack_status_t status{};
-  jack_client_t* client = jack_client_open(
-      "quembrel-test-patch", static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
-      server.name.c_str());
+  jack_client_t* client = OpenLookingClient(server);
   if (client == nullptr) return false;
   const bool connected = jack_connect(client, from, to) == 0;
   jack_client_close(client);
@@ -56,10 +58,7 @@ bool ConnectPorts(const CTestJackServer& server, const char* from, const char* t
 // The ports the output port is connected to, in the server's order.
 std::vector<std::string> Connections(const CTestJackServer& server, const char* port) {
   std::vector<std::string> names;
-  jack_status_t status{};
-  jack_client_t* client = jack_client_open(
-      "quembrel-test-look", static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
-      server.name.c_str());
+  jack_client_t* client = OpenLookingClient(server);
   if (client == nullptr) return names;
   if (jack_port_t* own = jack_port_by_name(client, port); own != nullptr) {
     if (const char** connected = jack_port_get_all_connections(client, own); connected != nullptr) {
